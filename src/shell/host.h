@@ -1,0 +1,108 @@
+// The host: everything the program asks of the screen and the user, behind one
+// narrow interface. The browser host serves it to the user's browser (the shell
+// page, its overlays and the page frames); the scripted host answers from a
+// script and keeps page elements in memory, so every command can be tested
+// without a browser. All calls are made on the application thread; a call that
+// needs the user blocks until the user has answered.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelka {
+
+class Dialog;
+
+enum class Icon { kNone, kCritical, kExclamation, kInformation };
+enum class Buttons { kOk, kOkCancel, kYesNo };
+enum class Answer { kOk, kCancel, kYes, kNo };
+
+// The two windows of the program. Each shows one page in its frame.
+enum class View { kMain, kEntry };
+
+// Which "ジャンプ(&J)" menu the entry window shows.
+enum class EntryMenu { kNone, kIntake, kAssessment };
+
+// One element of a page's first form, as the binding sees it.
+struct PageElement {
+  std::string name;
+  std::string type;  // "text", "select-one", "checkbox", "textarea", "hidden", …
+  std::string value;
+  bool checked = false;
+};
+
+// A change to one element, applied by name. Unset members are left alone.
+struct ElementUpdate {
+  std::string name;
+  std::optional<std::string> value;
+  std::optional<bool> checked;
+  std::optional<std::string> background;  // "#ff0000" marks, "#ffffff" clears
+};
+
+struct SaveDialogSpec {
+  std::string title;
+  std::string filter;  // "RTFファイル|*.rtf|すべてのファイル|*.*"
+  long max_file_size = 32717;
+  unsigned flags = 0;  // 0x2: ask before overwriting an existing file
+  std::string file_name;
+};
+
+// Something the user did, delivered to the application's main loop.
+struct UiEvent {
+  enum class Kind {
+    kStatusText,   // a page set its status text
+    kNavigate,     // a page asks to navigate; answer with Host::ReplyNavigation
+    kMenu,         // a menu item of the shell (entry menus, "バージョン情報")
+    kCloseWindow,  // the user closed a window from its title bar
+    kShutdown,     // SIGINT/SIGTERM or the host went away: end the program
+  };
+  Kind kind = Kind::kStatusText;
+  View view = View::kMain;
+  std::string text;       // status text, or menu item id ("IDM_A", "IDM_VerInfo")
+  std::string url;        // navigation target
+  std::string post_data;  // navigation post data, already decoded
+  int id = 0;             // navigation request id
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Modal message box; returns the button pressed.
+  virtual Answer ShowMessage(const std::string& text, Buttons buttons = Buttons::kOk,
+                             Icon icon = Icon::kNone, const std::string& title = "") = 0;
+  // Modal input box; nullopt when the user cancels.
+  virtual std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                              const std::string& default_text = "") = 0;
+  // Modal save-file dialog; the chosen path, or "" when cancelled.
+  virtual std::string ShowSaveDialog(const SaveDialogSpec& spec) = 0;
+  // Shows a dialog modally and feeds it the user's events until it closes itself.
+  virtual void RunDialog(Dialog& dialog) = 0;
+  // Shows the dialog's current state again while an event is being handled
+  // (for a dialog that animates), and waits the given milliseconds.
+  virtual void RefreshDialog(const Dialog& dialog) = 0;
+  virtual void Pause(int milliseconds) = 0;
+
+  // Windows and pages.
+  virtual void ShowWindow(View view, bool visible) = 0;
+  virtual void SetEntryMenu(EntryMenu menu) = 0;
+  // Shows a page (a path relative to the program directory, such as
+  // "FORM/A.HTM") in the view and waits until it is completely loaded.
+  // Returns false when the page could not be shown.
+  virtual bool Navigate(View view, const std::string& page) = 0;
+  virtual std::string CurrentPage(View view) = 0;
+  virtual std::vector<PageElement> ReadForm(View view) = 0;
+  virtual void WriteForm(View view, const std::vector<ElementUpdate>& updates) = 0;
+  virtual void Focus(View view, const std::string& element_name) = 0;
+  virtual void ClearStatus(View view) = 0;
+
+  // The main loop's input: blocks until the user does something.
+  virtual UiEvent WaitEvent() = 0;
+  virtual void ReplyNavigation(int id, bool proceed) = 0;
+
+  // Opens a document with the program the desktop associates with it.
+  virtual void OpenDocument(const std::string& path) = 0;
+};
+
+}  // namespace zelka

@@ -1,0 +1,34 @@
+// Date text as Japanese users write and read it: formatting with the display
+// formats of the program (Western and Japanese era, through ICU's Japanese
+// calendar) and the lenient parsing that the date fields accept.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "util/date.h"
+
+namespace zelka {
+
+// Formats a date with a display format in the classic format-string notation:
+//   yyyy yy  year;  m mm  month;  d dd  day;  h hh  hour;  n nn  minute;  s ss  second
+//   ggg  era name (平成, 令和);  gg  era name;  g  era initial (H, R);  e ee  era year
+//   \x   the character x literally;  any other character is copied.
+// "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4; a first era year
+// formatted with 年 reads 元 only where the pattern asks for it (not here: 令和1年).
+std::string FormatDate(const Date& date, std::string_view format);
+
+// Reads a date, a time, or a date and time the way the date fields accept them:
+//   2003/4/1, 2003-04-01, 2003/04/01 13:05, 2003/4/1 13:05:30,
+//   平成15年4月1日, 平成15年04月01日, 令和元年5月1日, H15.4.1, R1/5/1, 13:05 (today's date not added:
+//   a time alone gives the date 1899-12-30 with that time, as the classic date type does).
+// Full-width digits and signs are accepted. An impossible date (2003/13/1,
+// 平成31年5月1日, which the era does not reach) gives nullopt.
+std::optional<Date> ParseDateText(std::string_view text);
+
+// Converts full-width (zenkaku) ASCII letters, digits and signs, and the
+// ideographic space, to their half-width forms; other characters are kept.
+std::string NarrowWidth(std::string_view text);
+
+}  // namespace zelka
