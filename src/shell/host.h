@@ -103,6 +103,10 @@ class Host {
 
   // Opens a document with the program the desktop associates with it.
   virtual void OpenDocument(const std::string& path) = 0;
+
+  // Shows how far a long run has come (done of total) in a non-modal bar;
+  // total 0 hides it.
+  virtual void ShowProgress(const std::string& caption, long done, long total) {}
 };
 
 }  // namespace zelka

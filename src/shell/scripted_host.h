@@ -95,6 +95,10 @@ class ScriptedHost : public Host {
     navigation_replies.emplace_back(id, proceed);
   }
   void OpenDocument(const std::string& path) override { opened_documents.push_back(path); }
+  void ShowProgress(const std::string&, long done, long total) override {
+    progress.emplace_back(done, total);
+  }
+  std::vector<std::pair<long, long>> progress;
 
  private:
   struct Page {
