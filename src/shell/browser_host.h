@@ -1,0 +1,87 @@
+// The host served to the user's browser. The program's logic calls it on the
+// one application thread; every call that needs the browser (a message box,
+// a dialog, a page load, a form read) is published as part of the UI state and
+// blocks until the shell page has answered. The shell page (web/shell.html)
+// long-polls that state, renders the two views, the modal overlays and the
+// progress bar, runs the page operations on its frames and posts the answers
+// and the user's events back. Reloading the page or opening a second tab shows
+// the same state again, since all of it lives here.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/dialog.h"
+#include "shell/host.h"
+
+namespace zelka {
+
+class WebServer;
+class UiChannel;
+
+class BrowserHost : public Host {
+ public:
+  struct Options {
+    std::string app_dir;  // program directory: MainMenu/, FORM/, PDF/ are served from it
+    std::string web_dir;  // the shell's own files (shell.html, shell.js, shell.css)
+    int port = 0;         // 0: any free port
+    // Folder the save dialog opens in when the suggested name has none;
+    // empty: the user's home folder.
+    std::string save_dir;
+  };
+
+  explicit BrowserHost(Options options);
+  ~BrowserHost() override;
+  BrowserHost(const BrowserHost&) = delete;
+  BrowserHost& operator=(const BrowserHost&) = delete;
+
+  // Binds 127.0.0.1 and starts serving on background threads. Returns false
+  // with a message in *error when the port cannot be bound.
+  bool Start(std::string* error = nullptr);
+  // "http://127.0.0.1:PORT/?token=…": the address to print and open.
+  std::string StartUrl() const;
+  int Port() const;
+
+  // Ends the program's wait: WaitEvent returns kShutdown and every blocked
+  // call returns at once (a message box as its cancelling answer, a page load
+  // as failed). Safe from any thread.
+  void RequestShutdown();
+  bool ShutdownRequested() const;
+  // True while a browser tab has polled the state within the last seconds.
+  bool BrowserConnected() const;
+
+  // The folder that holds the shell's web files when they lie beside the
+  // executable ("<folder of the executable>/web").
+  static std::string DefaultWebDir();
+
+  // --- Host -----------------------------------------------------------------
+  Answer ShowMessage(const std::string& text, Buttons buttons = Buttons::kOk,
+                     Icon icon = Icon::kNone, const std::string& title = "") override;
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& default_text = "") override;
+  std::string ShowSaveDialog(const SaveDialogSpec& spec) override;
+  void RunDialog(Dialog& dialog) override;
+  void RefreshDialog(const Dialog& dialog) override;
+  void Pause(int milliseconds) override;
+  void ShowWindow(View view, bool visible) override;
+  void SetEntryMenu(EntryMenu menu) override;
+  bool Navigate(View view, const std::string& page) override;
+  std::string CurrentPage(View view) override;
+  std::vector<PageElement> ReadForm(View view) override;
+  void WriteForm(View view, const std::vector<ElementUpdate>& updates) override;
+  void Focus(View view, const std::string& element_name) override;
+  void ClearStatus(View view) override;
+  UiEvent WaitEvent() override;
+  void ReplyNavigation(int id, bool proceed) override;
+  void OpenDocument(const std::string& path) override;
+  void ShowProgress(const std::string& caption, long done, long total) override;
+
+ private:
+  Options options_;
+  std::unique_ptr<UiChannel> channel_;
+  std::unique_ptr<WebServer> server_;
+};
+
+}  // namespace zelka
