@@ -31,6 +31,15 @@ class Env {
   virtual bool WriteFile(const std::string& path, const std::string& contents,
                          std::string* error = nullptr) = 0;
   virtual bool SyncFile(const std::string& path, std::string* error = nullptr) = 0;
+  // Copies a file the way WriteFile writes one (temporary file, sync, rename),
+  // so `to` is either its old self or a complete copy. The default reads the
+  // whole file and writes it; the real Env streams it.
+  virtual bool CopyFile(const std::string& from, const std::string& to,
+                        std::string* error = nullptr);
+
+  // The temporary file WriteFile and CopyFile write before renaming it over
+  // `path`. A crash can leave it behind; whoever owns `path` may delete it.
+  static std::string TempPathFor(const std::string& path);
 
   // Local wall-clock time.
   virtual Date Now() = 0;
