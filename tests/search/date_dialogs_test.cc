@@ -1,0 +1,165 @@
+#include "search/date_dialogs.h"
+
+#include <gmock/gmock.h>
+
+#include "search_fixture.h"
+
+namespace zelka::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class DatePickerTest : public SearchTest {
+ protected:
+  // Shows an entry page whose element zlk_A1 holds `value`, and opens the
+  // picker on it; `script` plays the user.
+  void OpenOn(const std::string& value, bool time_mode, ScriptedHost::DialogScript script) {
+    host.DefinePage("FORM/A.HTM", {PageElement{"zlk_A0", "text", "x"},
+                                   PageElement{"zlk_A1", "text", value}});
+    host.Navigate(View::kEntry, "FORM/A.HTM");
+    ctx.picker.target_element = "zlk_A1";
+    ctx.picker.time_mode = time_mode;
+    host.QueueDialog(std::move(script));
+    ShowDatePicker(ctx, host, env);
+  }
+
+  // The calendar day and the two lists the picker opened with.
+  std::vector<std::string> Start(const std::string& value, bool time_mode = true) {
+    std::vector<std::string> start;
+    OpenOn(value, time_mode, [&](Dialog& d, ScriptedHost&) {
+      start = {d.Find("Cal")->value, d.Find("cbHour")->value, d.Find("cbMinutes")->value};
+    });
+    return start;
+  }
+};
+
+TEST_F(DatePickerTest, OpensOnThePageValue) {
+  EXPECT_THAT(Start("2003.04.01"), ElementsAre("2003-04-01", "00", "00"));
+  EXPECT_THAT(Start("2003/04/01 13:05"), ElementsAre("2003-04-01", "13", "05"));
+  EXPECT_THAT(Start("2003.04.01 13:05"), ElementsAre("2003-04-01", "13", "05"));
+  EXPECT_THAT(Start("平成15年4月1日"), ElementsAre("2003-04-01", "00", "00"));
+}
+
+TEST_F(DatePickerTest, OpensOnNowWithoutAUsableValue) {
+  const auto now = ElementsAre("2026-12-06", "14", "37");
+  EXPECT_THAT(Start(""), now);
+  EXPECT_THAT(Start("abc"), now);
+  EXPECT_THAT(Start("2003.13.01"), now);
+  ctx.picker.target_element = "zlk_missing";
+  std::string day;
+  host.QueueDialog([&](Dialog& d, ScriptedHost&) { day = d.Find("Cal")->value; });
+  ShowDatePicker(ctx, host, env);
+  EXPECT_EQ(day, "2026-12-06");
+}
+
+TEST_F(DatePickerTest, LayoutAndTimeMode) {
+  OpenOn("", true, [](Dialog& d, ScriptedHost&) {
+    EXPECT_EQ(d.caption, "カレンダー");
+    EXPECT_EQ(d.placement, Dialog::Placement::kPointer);
+    EXPECT_EQ(d.Find("Cal")->kind, "calendar");
+    EXPECT_EQ(d.Find("lbJikan")->caption, "時間");
+    EXPECT_EQ(d.Find("lbHm")->caption, "：");
+    EXPECT_EQ(d.Find("cmdOK")->caption, "OK");
+    const auto& hours = d.Find("cbHour")->options;
+    const auto& minutes = d.Find("cbMinutes")->options;
+    ASSERT_EQ(hours.size(), 24u);
+    ASSERT_EQ(minutes.size(), 60u);
+    EXPECT_EQ(hours.front() + hours.back() + minutes.front() + minutes.back(), "00230059");
+    for (const char* id : {"lbJikan", "cbHour", "lbHm", "cbMinutes"}) EXPECT_TRUE(d.Find(id)->visible);
+  });
+  OpenOn("", false, [](Dialog& d, ScriptedHost&) {
+    for (const char* id : {"lbJikan", "cbHour", "lbHm", "cbMinutes"}) EXPECT_FALSE(d.Find(id)->visible);
+    EXPECT_TRUE(d.Find("Cal")->visible);
+  });
+  // Date alone: the hidden lists still carry the time of day.
+  EXPECT_EQ(ctx.picker.picked, (Date{2026, 12, 6, 14, 37}));
+}
+
+TEST_F(DatePickerTest, OkAcceptsWhatTheUserSet) {
+  ctx.picker.accepted = false;
+  OpenOn("2003.04.01", true, [](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdOK", {{"Cal", "2004-02-29"}, {"cbHour", "23"}, {"cbMinutes", "59"}}));
+    EXPECT_TRUE(d.closed);
+  });
+  EXPECT_TRUE(ctx.picker.accepted);
+  EXPECT_EQ(ctx.picker.picked, (Date{2004, 2, 29, 23, 59}));
+}
+
+TEST_F(DatePickerTest, EscapeAndCloseDoNotAccept) {
+  ctx.picker.accepted = true;  // left over from an earlier use
+  OpenOn("2003.04.01", true, [](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Key("Escape"));
+    EXPECT_TRUE(d.closed);
+  });
+  EXPECT_FALSE(ctx.picker.accepted);
+  EXPECT_EQ(ctx.picker.picked, (Date{2003, 4, 1}));
+
+  OpenOn("2003.04.01", true, [](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Key("Enter"));
+    EXPECT_FALSE(d.closed);
+    h.Send(d, Click("Cal", {{"Cal", "2005-01-02"}}));
+  });  // closed from its title bar
+  EXPECT_FALSE(ctx.picker.accepted);
+  EXPECT_EQ(ctx.picker.picked, (Date{2005, 1, 2}));
+}
+
+TEST_F(DatePickerTest, UnreadableChoiceLeavesThePickedDate) {
+  ctx.picker.picked = Date{1999, 9, 9};
+  OpenOn("", true, [](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdOK", {{"Cal", "2005-02-30"}}));
+  });
+  EXPECT_EQ(ctx.picker.picked, (Date{1999, 9, 9}));
+}
+
+class ReferenceDateTest : public SearchTest {};
+
+TEST_F(ReferenceDateTest, InvalidOrEmptyDateIsRefusedAndTheDialogStays) {
+  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+    EXPECT_EQ(d.caption, "アセスメント基準日の設定");
+    EXPECT_EQ(d.Find("txtAssDate")->caption, "アセスメント基準日");
+    EXPECT_EQ(d.Find("cmdDTPICK")->caption, "...");
+    h.Send(d, Click("cmdOK"));
+    h.Send(d, Click("cmdOK", {{"txtAssDate", "平成31年5月1日"}}));
+    h.Send(d, Click("cmdOK", {{"txtAssDate", "10:30"}}));
+    EXPECT_FALSE(d.closed);
+    h.Send(d, Click("cmdOK", {{"txtAssDate", "平成15年4月1日"}}));
+    EXPECT_TRUE(d.closed);
+  });
+  ShowReferenceDateDialog(ctx, host, env);
+  ASSERT_EQ(host.messages.size(), 3u);
+  for (const auto& m : host.messages) {
+    EXPECT_EQ(m.text, "基準日の指定の仕方が間違っています");
+    EXPECT_EQ(m.icon, Icon::kCritical);
+  }
+  EXPECT_EQ(ctx.reference_date, (Date{2003, 4, 1}));
+}
+
+TEST_F(ReferenceDateTest, CloseKeepsTheCallersDate) {
+  ctx.reference_date = Date{2001, 2, 3};
+  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdDTPICK"));  // unscripted picker: closed from its title bar
+  });
+  ShowReferenceDateDialog(ctx, host, env);
+  EXPECT_EQ(ctx.reference_date, (Date{2001, 2, 3}));
+  EXPECT_THAT(host.messages, IsEmpty());
+}
+
+TEST_F(ReferenceDateTest, PickedDayIsShownInEraFormAndStored) {
+  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdDTPICK"));
+    EXPECT_EQ(d.Find("txtAssDate")->value, "令和2年05月01日");
+    h.Send(d, Click("cmdOK"));
+  });
+  host.QueueDialog([](Dialog& picker, ScriptedHost& h) {
+    h.Send(picker, Click("cmdOK", {{"Cal", "2020-05-01"}}));
+  });
+  ctx.picker.time_mode = true;
+  ctx.picker.target_element = "zlk_A1";
+  ShowReferenceDateDialog(ctx, host, env);
+  EXPECT_FALSE(ctx.picker.time_mode);
+  EXPECT_EQ(ctx.reference_date, (Date{2020, 5, 1}));
+}
+
+}  // namespace
+}  // namespace zelka::testing
