@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "shell/host.h"
 #include "store/record_context.h"
@@ -58,12 +59,16 @@ class EntryWindow {
   bool IsOpen() const { return open_; }
 
  private:
-  void ShowFirstPage(const std::string& page, EntryMenu menu, bool fill);
-  void CloseWindow();
+  // Takes the rows of the chosen record as the current recordset; false
+  // (after telling the user) when the record is gone.
   bool OpenRecord(Recordset rows);
-  bool CreateAssessment(bool& aa_existed);
+  // Shows the entry window on the record's first page; `fill` loads the page
+  // from the row and puts the row into edit mode (a new intake is in add mode).
+  void ShowFirstPage(std::string_view page, EntryMenu menu, bool fill);
+  void CreateAssessmentRows(int64_t number, const Date& date, bool create_client_row);
   void PickDate(const std::string& request);
   void Move(const std::string& page);
+  void CloseWindow();
 
   RecordContext& ctx_;
   Host& host_;
