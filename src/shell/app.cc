@@ -1,0 +1,195 @@
+#include "shell/app.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <ostream>
+
+#include "search/assessment_search.h"
+#include "search/date_dialogs.h"
+#include "search/intake_search.h"
+#include "shell/browser_host.h"
+#include "shell/commands.h"
+#include "shell/main_window.h"
+
+namespace zelka {
+
+namespace {
+
+EntryDialogs MakeEntryDialogs() {
+  EntryDialogs dialogs;
+  dialogs.intake_search = ShowIntakeSearch;
+  dialogs.assessment_search = [](RecordContext& ctx, Host& host, Env& env) {
+    ShowAssessmentSearch(ctx, host, env, [&host] {
+      host.ShowMessage(std::string(kNotReadyPrefix) + "VERIFY", Buttons::kOk, Icon::kInformation);
+    });
+  };
+  dialogs.reference_date = ShowReferenceDateDialog;
+  dialogs.date_picker = ShowDatePicker;
+  return dialogs;
+}
+
+void ShowCommandFailure(Host& host, const std::exception& e) {
+  host.ShowMessage(std::string("処理を続けられませんでした。\r\n") + e.what(), Buttons::kOk,
+                   Icon::kCritical);
+}
+
+bool DesktopPresent() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+sigset_t ShutdownSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+}  // namespace
+
+App::App(Env& env, Host& host, std::string app_dir)
+    : env_(env), host_(host), entry_window_(context_, host, env, MakeEntryDialogs()) {
+  context_.app_dir = std::move(app_dir);
+}
+
+App::~App() { CloseDatabase(); }
+
+void App::AttachDatabase(std::unique_ptr<Database> database) {
+  database_ = std::move(database);
+  context_.db = database_.get();
+}
+
+void App::CloseDatabase() {
+  context_.current.reset();
+  context_.db = nullptr;
+  if (database_) database_->Close();
+  database_.reset();
+}
+
+void App::HandleEvent(const UiEvent& event) {
+  using Kind = UiEvent::Kind;
+  bool proceed = true;  // for a navigation: the answer owed to the host
+  try {
+    switch (event.kind) {
+      case Kind::kStatusText:
+        if (event.view == View::kMain)
+          HandleMainStatusText(*this, event.text);
+        else
+          HandleEntryStatusText(*this, event.text);
+        break;
+      case Kind::kNavigate:
+        // The entry window refuses every navigation the program did not permit.
+        proceed = event.view == View::kMain ? HandleMainNavigation(*this, event.url, event.post_data)
+                                            : context_.navigation_permit;
+        break;
+      case Kind::kMenu:
+        if (event.text == kVersionMenuId)
+          ShowVersionBox(host_);
+        else
+          entry_window_.OnMenu(event.text);
+        break;
+      case Kind::kCloseWindow:
+        if (event.view == View::kEntry)
+          entry_window_.OnTitleBarClose();
+        else if (entry_window_.CloseIfOpen())
+          RequestQuit();  // the main window's close box ends the program without asking
+        break;
+      case Kind::kShutdown:
+        RequestQuit();
+        break;
+    }
+  } catch (const std::exception& e) {
+    // A command that fails (a store error, a file that cannot be read) is
+    // reported and the program goes on; the failed command has changed no row
+    // it did not commit.
+    ShowCommandFailure(host_, e);
+  }
+  if (event.kind == Kind::kNavigate) host_.ReplyNavigation(event.id, proceed);
+}
+
+void App::Run() {
+  while (!quit_requested_) HandleEvent(host_.WaitEvent());
+  UnloadMainWindow(*this);
+}
+
+SignalWatcher::SignalWatcher(std::function<void()> on_signal) : on_signal_(std::move(on_signal)) {
+  sigset_t set = ShutdownSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  thread_ = std::thread([this, set] {
+    for (;;) {
+      int signal_number = 0;
+      if (sigwait(&set, &signal_number) != 0) continue;
+      if (stopping_) return;
+      on_signal_();
+    }
+  });
+}
+
+SignalWatcher::~SignalWatcher() {
+  stopping_ = true;
+  pthread_kill(thread_.native_handle(), SIGTERM);
+  thread_.join();
+}
+
+int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostream& err) {
+  std::string app_dir = ProgramDirectory(command_line);
+  std::error_code ec;
+  if (!std::filesystem::is_directory(app_dir, ec)) {
+    err << "zelka: the program directory " << app_dir << " does not exist" << std::endl;
+    return kExitFailure;
+  }
+  SingleInstanceLock lock;
+  if (!ClaimProgramDirectory(app_dir, lock, err)) return kExitFailure;
+
+  // Signals are blocked before the host starts its threads, so that only the
+  // watcher receives them. A signal that comes while the store is being
+  // opened is kept and ends the program as soon as the host is serving.
+  struct ShutdownRelay {
+    std::mutex mutex;
+    BrowserHost* host = nullptr;
+    bool requested = false;
+    void Request() {
+      std::lock_guard lock(mutex);
+      requested = true;
+      if (host) host->RequestShutdown();
+    }
+    void Attach(BrowserHost* target) {
+      std::lock_guard lock(mutex);
+      host = target;
+      if (host && requested) host->RequestShutdown();
+    }
+  } relay;
+  SignalWatcher watcher([&relay] { relay.Request(); });
+
+  BrowserHost host({app_dir, BrowserHost::DefaultWebDir(), command_line.port, ""});
+  Env& env = Env::Default();
+  App app(env, host, app_dir);
+  std::string error;
+  if (!OpenStore(app, &error)) {
+    err << "zelka: " << error << std::endl;
+    return kExitFailure;
+  }
+  if (!host.Start(&error)) {
+    err << "zelka: " << error << std::endl;
+    return kExitFailure;
+  }
+  relay.Attach(&host);
+  std::string url = host.StartUrl();
+  out << url << std::endl;
+  if (!command_line.no_browser && DesktopPresent() && !env.StartProgram({"xdg-open", url}, &error))
+    err << "zelka: cannot open the browser (" << error << "); open " << url << std::endl;
+  ShowMainWindow(app);
+  app.Run();
+  relay.Attach(nullptr);  // the host goes before the watcher
+  return kExitOk;
+}
+
+}  // namespace zelka

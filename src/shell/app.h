@@ -1,0 +1,85 @@
+// The application object: it owns what lives for the whole run (the program
+// directory, the settings buffer, the one database connection and the shared
+// record context), uses the Env and the Host it is given, and runs the main
+// loop: one user event at a time, until the user quits or the host shuts down.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "shell/cli.h"
+#include "shell/entry_window.h"
+#include "shell/host.h"
+#include "store/record_context.h"
+#include "util/env.h"
+#include "util/settings_buffer.h"
+
+namespace zelka {
+
+class App {
+ public:
+  App(Env& env, Host& host, std::string app_dir);
+  ~App();  // closes the database if still open
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  Env& env() { return env_; }
+  Host& host() { return host_; }
+  const std::string& app_dir() const { return context_.app_dir; }
+  RecordContext& context() { return context_; }
+  SettingsBuffer& settings() { return settings_; }
+  Database* database() { return database_.get(); }
+  EntryWindow& entry_window() { return entry_window_; }
+
+  // Takes over the open database as the one connection of the run.
+  void AttachDatabase(std::unique_ptr<Database> database);
+  // Closes the database; the context no longer refers to it.
+  void CloseDatabase();
+
+  // Ends the main loop after the current event.
+  void RequestQuit() { quit_requested_ = true; }
+  bool quit_requested() const { return quit_requested_; }
+
+  // Handles one user event.
+  void HandleEvent(const UiEvent& event);
+  // The main loop: waits for events and handles them until quit or shutdown.
+  void Run();
+
+ private:
+  Env& env_;
+  Host& host_;
+  SettingsBuffer settings_;
+  std::unique_ptr<Database> database_;
+  RecordContext context_;
+  EntryWindow entry_window_;
+  bool quit_requested_ = false;
+};
+
+// Turns SIGINT and SIGTERM into a call of `on_signal` on a thread of its own
+// (sigwait), so the main loop ends in order instead of being killed. Create it
+// on the main thread before any other thread starts: it blocks both signals
+// in the calling thread, and every thread started afterwards inherits that.
+class SignalWatcher {
+ public:
+  explicit SignalWatcher(std::function<void()> on_signal);
+  ~SignalWatcher();
+  SignalWatcher(const SignalWatcher&) = delete;
+  SignalWatcher& operator=(const SignalWatcher&) = delete;
+
+ private:
+  std::function<void()> on_signal_;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+// Runs the application as the command line says (mode kRun): claims the
+// program directory, opens the store, serves the browser host, prints its URL
+// on `out`, opens the browser, and runs until quit or a signal. Returns the
+// exit status; problems go to `err`.
+int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostream& err);
+
+}  // namespace zelka

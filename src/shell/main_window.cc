@@ -1,0 +1,60 @@
+#include "shell/main_window.h"
+
+#include <ostream>
+
+#include "shell/app.h"
+#include "shell/host.h"
+#include "store/database.h"
+
+namespace zelka {
+
+bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock,
+                           std::ostream& err) {
+  std::string error;
+  switch (lock.Acquire(app_dir, &error)) {
+    case SingleInstanceLock::Result::kAcquired:
+      return true;
+    case SingleInstanceLock::Result::kHeldElsewhere:
+      err << kAlreadyRunningMessage << std::endl;
+      return false;
+    case SingleInstanceLock::Result::kFailed:
+      err << "zelka: " << error << std::endl;
+      return false;
+  }
+  return false;
+}
+
+bool OpenStore(App& app, std::string* error) {
+  std::string path = app.app_dir() + "/ZELKA20.mdb";
+  try {
+    app.AttachDatabase(Database::Open(path));
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = "cannot open the database " + path + ": " + e.what();
+    return false;
+  }
+}
+
+void ShowMainWindow(App& app) {
+  app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), &app.host());
+  app.host().Navigate(View::kMain, kMainMenuPage);
+  app.context().navigation_permit = false;
+}
+
+std::string VersionText() {
+  return "ZELKA 2.0 添付CDソフト バージョン：" + std::to_string(ZELKA_VERSION_MAJOR) + "." +
+         std::to_string(ZELKA_VERSION_MINOR) + "." + std::to_string(ZELKA_VERSION_REVISION);
+}
+
+void ShowVersionBox(Host& host) {
+  host.ShowMessage(VersionText(), Buttons::kOk, Icon::kInformation, kVersionTitle);
+}
+
+void AppQuit(App& app) {
+  if (app.host().ShowMessage(kQuitQuestion, Buttons::kYesNo, Icon::kInformation) == Answer::kYes)
+    app.RequestQuit();
+}
+
+void UnloadMainWindow(App& app) { app.CloseDatabase(); }
+
+}  // namespace zelka
