@@ -80,6 +80,9 @@ class BrowserHost : public Host {
 
  private:
   Options options_;
+  std::string save_dir_;  // where the next save dialog opens
+  int document_serial_ = 0;
+  std::vector<std::pair<const Dialog*, int>> dialogs_;  // open dialogs and their request ids
   std::unique_ptr<UiChannel> channel_;
   std::unique_ptr<WebServer> server_;
 };

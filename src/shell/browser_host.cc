@@ -1,0 +1,402 @@
+#include "shell/browser_host.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "shell/entry_menus.h"
+#include "shell/web_channel.h"
+#include "shell/web_server.h"
+#include "util/env.h"
+
+namespace zelka {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+namespace {
+
+// A tab that polled this recently is taken to be watching.
+constexpr auto kConnectedWindow = std::chrono::seconds(30);
+// How long a dialog refresh waits for a tab to pick up the new state.
+constexpr auto kRefreshDelivery = std::chrono::milliseconds(250);
+
+const char* ViewKey(View view) { return view == View::kMain ? "main" : "entry"; }
+
+const char* ButtonsName(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::kOkCancel:
+      return "okcancel";
+    case Buttons::kYesNo:
+      return "yesno";
+    case Buttons::kOk:
+      break;
+  }
+  return "ok";
+}
+
+const char* IconName(Icon icon) {
+  switch (icon) {
+    case Icon::kCritical:
+      return "critical";
+    case Icon::kExclamation:
+      return "exclamation";
+    case Icon::kInformation:
+      return "information";
+    case Icon::kNone:
+      break;
+  }
+  return "none";
+}
+
+// The answer a message box gives when nobody can answer it any more: the
+// cancelling one, so that nothing is done on the user's behalf.
+Answer CancellingAnswer(Buttons buttons) {
+  switch (buttons) {
+    case Buttons::kOkCancel:
+      return Answer::kCancel;
+    case Buttons::kYesNo:
+      return Answer::kNo;
+    case Buttons::kOk:
+      break;
+  }
+  return Answer::kOk;
+}
+
+std::optional<Answer> ParseAnswer(const Json& value, Buttons buttons) {
+  if (!value.is_string()) return std::nullopt;
+  const std::string name = value;
+  switch (buttons) {
+    case Buttons::kOk:
+      if (name == "ok") return Answer::kOk;
+      break;
+    case Buttons::kOkCancel:
+      if (name == "ok") return Answer::kOk;
+      if (name == "cancel") return Answer::kCancel;
+      break;
+    case Buttons::kYesNo:
+      if (name == "yes") return Answer::kYes;
+      if (name == "no") return Answer::kNo;
+      break;
+  }
+  return std::nullopt;
+}
+
+// "RTFファイル|*.rtf|すべてのファイル|*.*" as [{label, patterns: ["*.rtf"]}, …].
+Json ParseFilter(const std::string& filter) {
+  Json types = Json::array();
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    size_t bar = filter.find('|', start);
+    parts.push_back(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    Json patterns = Json::array();
+    size_t from = 0;
+    const std::string& list = parts[i + 1];
+    while (from <= list.size()) {
+      size_t semi = list.find(';', from);
+      std::string pattern = list.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
+      if (!pattern.empty()) patterns.push_back(pattern);
+      if (semi == std::string::npos) break;
+      from = semi + 1;
+    }
+    types.push_back({{"label", parts[i]}, {"patterns", patterns}});
+  }
+  return types;
+}
+
+Json ControlJson(const Control& c) {
+  return {{"id", c.id},           {"kind", c.kind},       {"caption", c.caption},
+          {"value", c.value},     {"visible", c.visible}, {"options", c.options},
+          {"columns", c.columns}, {"rows", c.rows},       {"selected", c.selected}};
+}
+
+Json DialogJson(const Dialog& dialog) {
+  Json controls = Json::array();
+  for (const auto& c : dialog.controls) controls.push_back(ControlJson(c));
+  return {{"kind", "dialog"},
+          {"caption", dialog.caption},
+          {"placement", dialog.placement == Dialog::Placement::kPointer ? "pointer" : "centre"},
+          {"controls", controls}};
+}
+
+// A dialog event as the shell page posts it; nullopt for anything malformed.
+std::optional<DialogEvent> ParseDialogEvent(const Json& answer, const Dialog& dialog) {
+  if (!answer.is_object() || !answer.contains("event") || !answer["event"].is_string())
+    return std::nullopt;
+  const std::string kind = answer["event"];
+  DialogEvent event;
+  if (kind == "click") {
+    event.kind = DialogEvent::Kind::kClick;
+  } else if (kind == "dblclick") {
+    event.kind = DialogEvent::Kind::kDoubleClick;
+  } else if (kind == "key") {
+    event.kind = DialogEvent::Kind::kKey;
+  } else if (kind == "close") {
+    event.kind = DialogEvent::Kind::kClose;
+  } else {
+    return std::nullopt;
+  }
+  event.control = answer.value("control", "");
+  event.key = answer.value("key", "");
+  if (answer.contains("row") && answer["row"].is_number_integer()) event.row = answer["row"];
+  if ((event.kind == DialogEvent::Kind::kClick || event.kind == DialogEvent::Kind::kDoubleClick) &&
+      !dialog.Find(event.control))
+    return std::nullopt;
+  if (event.kind == DialogEvent::Kind::kKey && event.key.empty()) return std::nullopt;
+  // Only controls the dialog has, and only what the user can change in them.
+  if (answer.contains("values") && answer["values"].is_object())
+    for (const auto& [id, value] : answer["values"].items()) {
+      const Control* c = dialog.Find(id);
+      if (c && value.is_string() && (c->kind == "text" || c->kind == "select" || c->kind == "calendar"))
+        event.values[id] = value;
+    }
+  if (answer.contains("selections") && answer["selections"].is_object())
+    for (const auto& [id, row] : answer["selections"].items()) {
+      const Control* c = dialog.Find(id);
+      if (c && c->kind == "grid" && row.is_number_integer() && row >= -1 &&
+          row < static_cast<int>(c->rows.size()))
+        event.selections[id] = row;
+    }
+  if (event.kind == DialogEvent::Kind::kDoubleClick) {
+    const Control* grid = dialog.Find(event.control);
+    if (grid->kind != "grid" || event.row < 0 || event.row >= static_cast<int>(grid->rows.size()))
+      return std::nullopt;
+  }
+  return event;
+}
+
+Json EntryMenuJson(EntryMenu menu) {
+  Json items = Json::array();
+  auto add = [&](const auto& table) {
+    for (const auto& item : table)
+      items.push_back({{"id", std::string(item.id)},
+                       {"caption", std::string(item.caption)},
+                       {"enabled", !item.page.empty()}});
+  };
+  if (menu == EntryMenu::kIntake) add(kIntakeMenu);
+  if (menu == EntryMenu::kAssessment) add(kAssessmentMenu);
+  if (items.empty()) return nullptr;
+  return {{"caption", std::string(kEntryMenuCaption)}, {"items", items}};
+}
+
+bool IsServedPage(const std::string& page) {
+  for (const char* folder : {"MainMenu/", "FORM/", "PDF/"})
+    if (page.rfind(folder, 0) == 0) return true;
+  return false;
+}
+
+// Why a path chosen in the save dialog cannot be used, or "" when it can.
+std::string SavePathProblem(const std::string& path, const SaveDialogSpec& spec) {
+  fs::path chosen(path);
+  std::error_code ec;
+  if (path.empty() || !chosen.is_absolute() || !chosen.has_filename())
+    return "ファイル名を入力してください。";
+  if (static_cast<long>(path.size()) > spec.max_file_size) return "ファイル名が長すぎます。";
+  if (!fs::is_directory(chosen.parent_path(), ec))
+    return chosen.parent_path().string() + " というフォルダーはありません。";
+  if (fs::is_directory(chosen, ec)) return chosen.filename().string() + " はフォルダーです。";
+  return "";
+}
+
+}  // namespace
+
+BrowserHost::BrowserHost(Options options)
+    : options_(std::move(options)),
+      channel_(std::make_unique<UiChannel>()),
+      server_(std::make_unique<WebServer>(options_.app_dir, options_.web_dir, *channel_)) {
+  channel_->Set("views", {{"main", {{"visible", true}, {"page", ""}}},
+                          {"entry", {{"visible", false}, {"page", ""}}}});
+  channel_->Set("entryMenu", nullptr);
+  channel_->Set("progress", nullptr);
+  save_dir_ = options_.save_dir;
+  if (save_dir_.empty()) {
+    const char* home = std::getenv("HOME");
+    save_dir_ = home && *home ? home : "/";
+  }
+}
+
+BrowserHost::~BrowserHost() { server_->Stop(); }
+
+bool BrowserHost::Start(std::string* error) { return server_->Start(options_.port, error); }
+std::string BrowserHost::StartUrl() const { return server_->StartUrl(); }
+int BrowserHost::Port() const { return server_->Port(); }
+void BrowserHost::RequestShutdown() { channel_->Shutdown(); }
+bool BrowserHost::ShutdownRequested() const { return channel_->IsShutdown(); }
+bool BrowserHost::BrowserConnected() const { return channel_->ClientSeenWithin(kConnectedWindow); }
+
+std::string BrowserHost::DefaultWebDir() {
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("web") : (exe.parent_path() / "web").string();
+}
+
+Answer BrowserHost::ShowMessage(const std::string& text, Buttons buttons, Icon icon,
+                                const std::string& title) {
+  int id = channel_->Open({{"kind", "message"},
+                           {"text", text},
+                           {"buttons", ButtonsName(buttons)},
+                           {"icon", IconName(icon)},
+                           {"title", title}});
+  Answer answer = CancellingAnswer(buttons);
+  while (auto reply = channel_->Await(id)) {
+    if (auto parsed = ParseAnswer(*reply, buttons)) {
+      answer = *parsed;
+      break;
+    }
+  }
+  channel_->Close(id);
+  return answer;
+}
+
+std::optional<std::string> BrowserHost::InputBox(const std::string& prompt,
+                                                 const std::string& title,
+                                                 const std::string& default_text) {
+  auto reply = channel_->Call(
+      {{"kind", "input"}, {"prompt", prompt}, {"title", title}, {"text", default_text}});
+  if (!reply || !reply->is_object() || !reply->value("ok", false)) return std::nullopt;
+  return reply->value("text", "");
+}
+
+std::string BrowserHost::ShowSaveDialog(const SaveDialogSpec& spec) {
+  Json request = {{"kind", "save"},         {"title", spec.title},
+                  {"types", ParseFilter(spec.filter)}, {"fileName", spec.file_name},
+                  {"overwritePrompt", (spec.flags & 0x2) != 0}};
+  fs::path suggested(spec.file_name);
+  request["dir"] = suggested.is_absolute() ? suggested.parent_path().string() : save_dir_;
+  if (suggested.is_absolute()) request["fileName"] = suggested.filename().string();
+  int id = channel_->Open(request);
+  std::string chosen;
+  while (auto reply = channel_->Await(id)) {
+    if (!reply->is_object() || reply->value("cancel", false)) break;
+    const std::string path = reply->value("path", "");
+    request.erase("question");
+    request.erase("error");
+    std::string problem = SavePathProblem(path, spec);
+    std::error_code ec;
+    if (!problem.empty()) {
+      request["error"] = problem;
+    } else if ((spec.flags & 0x2) && fs::exists(path, ec) && !reply->value("overwrite", false)) {
+      request["question"] = fs::path(path).filename().string() + " は既に存在します。上書きしますか？";
+      request["pending"] = path;
+    } else {
+      chosen = path;
+      break;
+    }
+    channel_->Update(id, request);
+  }
+  channel_->Close(id);
+  if (!chosen.empty()) save_dir_ = fs::path(chosen).parent_path().string();
+  return chosen;
+}
+
+void BrowserHost::RunDialog(Dialog& dialog) {
+  int id = channel_->Open(DialogJson(dialog));
+  dialogs_.push_back({&dialog, id});
+  while (!dialog.closed) {
+    auto reply = channel_->Await(id);
+    if (!reply) break;  // shutting down: nobody is left to answer
+    auto event = ParseDialogEvent(*reply, dialog);
+    if (!event) continue;
+    dialog.TakeValues(*event);
+    dialog.OnEvent(*event, *this);
+    if (!dialog.closed) channel_->Update(id, DialogJson(dialog));
+  }
+  dialogs_.pop_back();
+  channel_->Close(id);
+}
+
+void BrowserHost::RefreshDialog(const Dialog& dialog) {
+  for (const auto& [shown, id] : dialogs_)
+    if (shown == &dialog) channel_->Update(id, DialogJson(dialog));
+  if (channel_->ClientSeenWithin(kConnectedWindow)) channel_->AwaitDelivery(kRefreshDelivery);
+}
+
+void BrowserHost::Pause(int milliseconds) {
+  channel_->Sleep(std::chrono::milliseconds(milliseconds));
+}
+
+void BrowserHost::ShowWindow(View view, bool visible) {
+  Json views = channel_->Get("views");
+  views[ViewKey(view)]["visible"] = visible;
+  channel_->Set("views", views);
+}
+
+void BrowserHost::SetEntryMenu(EntryMenu menu) { channel_->Set("entryMenu", EntryMenuJson(menu)); }
+
+bool BrowserHost::Navigate(View view, const std::string& page) {
+  if (!IsServedPage(page) ||
+      !ResolveStaticPath("/" + page, options_.app_dir, options_.web_dir))
+    return false;
+  Json views = channel_->Get("views");
+  views[ViewKey(view)]["page"] = page;
+  channel_->Set("views", views);
+  auto reply = channel_->Call({{"kind", "navigate"}, {"view", ViewKey(view)}, {"page", page}});
+  return reply && reply->is_object() && reply->value("ok", false);
+}
+
+std::string BrowserHost::CurrentPage(View view) {
+  return channel_->Get("views")[ViewKey(view)].value("page", "");
+}
+
+std::vector<PageElement> BrowserHost::ReadForm(View view) {
+  std::vector<PageElement> elements;
+  auto reply = channel_->Call({{"kind", "readForm"}, {"view", ViewKey(view)}});
+  if (!reply || !reply->is_object() || !(*reply)["elements"].is_array()) return elements;
+  for (const auto& e : (*reply)["elements"]) {
+    if (!e.is_object()) continue;
+    elements.push_back({e.value("name", ""), e.value("type", ""), e.value("value", ""),
+                        e.value("checked", false)});
+  }
+  return elements;
+}
+
+void BrowserHost::WriteForm(View view, const std::vector<ElementUpdate>& updates) {
+  Json list = Json::array();
+  for (const auto& u : updates) {
+    Json item = {{"name", u.name}};
+    if (u.value) item["value"] = *u.value;
+    if (u.checked) item["checked"] = *u.checked;
+    if (u.background) item["background"] = *u.background;
+    list.push_back(item);
+  }
+  channel_->Call({{"kind", "writeForm"}, {"view", ViewKey(view)}, {"updates", list}});
+}
+
+void BrowserHost::Focus(View view, const std::string& element_name) {
+  channel_->Call({{"kind", "focus"}, {"view", ViewKey(view)}, {"name", element_name}});
+}
+
+void BrowserHost::ClearStatus(View view) {
+  channel_->Call({{"kind", "clearStatus"}, {"view", ViewKey(view)}});
+}
+
+UiEvent BrowserHost::WaitEvent() { return channel_->WaitEvent(); }
+
+void BrowserHost::ReplyNavigation(int id, bool proceed) { channel_->ReplyNavigation(id, proceed); }
+
+void BrowserHost::OpenDocument(const std::string& path) {
+  // On a desktop the associated program opens it; the shell page also offers
+  // it, as a link when it is one of the served files.
+  if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
+    Env::Default().StartProgram({"xdg-open", path});
+  Json notice = {{"path", path}, {"url", nullptr}};
+  std::error_code ec;
+  fs::path rel = fs::weakly_canonical(path, ec).lexically_relative(
+      fs::weakly_canonical(options_.app_dir, ec));
+  if (!ec && IsServedPage(rel.generic_string())) notice["url"] = "/" + rel.generic_string();
+  notice["serial"] = ++document_serial_;
+  channel_->Set("document", notice);
+}
+
+void BrowserHost::ShowProgress(const std::string& caption, long done, long total) {
+  channel_->Set("progress", total <= 0 ? Json(nullptr)
+                                        : Json{{"caption", caption}, {"done", done}, {"total", total}});
+}
+
+}  // namespace zelka

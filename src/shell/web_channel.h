@@ -1,0 +1,91 @@
+// The meeting point of the application thread and the HTTP threads: the whole
+// UI state as the browser should show it (a JSON object with a version number),
+// the open requests to the browser (modal boxes, dialogs, page operations) with
+// their answers, and the queue of the user's events. The application thread
+// changes the state and waits for answers; the HTTP threads hand out snapshots
+// (long-polled) and deliver answers and events. Nothing here knows HTTP.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "shell/host.h"
+
+namespace zelka {
+
+class UiChannel {
+ public:
+  using Json = nlohmann::json;
+  using Clock = std::chrono::steady_clock;
+
+  UiChannel();
+
+  // --- Application thread ---------------------------------------------------
+  // Replaces one top-level member of the state ("views", "progress", …).
+  void Set(const std::string& key, Json value);
+  Json Get(const std::string& key) const;
+
+  // Opens a request to the browser (its "kind" says what it is) and returns
+  // its id. Requests stay in the state, in the order opened, until closed, so
+  // a reloaded tab sees them again.
+  int Open(Json request);
+  void Update(int id, Json request);
+  void Close(int id);
+  // Waits for the next answer to an open request; nullopt once shut down.
+  std::optional<Json> Await(int id);
+  // Open, Await, Close in one.
+  std::optional<Json> Call(Json request);
+
+  // Waits until some tab has received the state as it is now (or the time
+  // has passed), so that a quick series of changes is seen step by step.
+  void AwaitDelivery(std::chrono::milliseconds limit);
+  // Sleeps, but wakes at once on shutdown.
+  void Sleep(std::chrono::milliseconds duration);
+
+  // The user's events, in order; kShutdown once shut down.
+  UiEvent WaitEvent();
+  // Navigation answers, kept in the state for the asking tab.
+  void ReplyNavigation(int id, bool proceed);
+
+  // --- HTTP threads ---------------------------------------------------------
+  // The state once its version is above `since`, or after `wait` regardless
+  // (a heartbeat). `client` names the polling tab, for BrowserConnected.
+  Json Snapshot(long since, std::chrono::milliseconds wait, const std::string& client);
+  // Delivers an answer to an open request; false when there is none with the id.
+  bool Answer(int id, Json answer);
+  // Queues a user event; a navigation event gets a fresh id, which is returned.
+  int PushEvent(UiEvent event);
+  // The open request with the given id, if any.
+  std::optional<Json> Request(int id) const;
+
+  // --- Any thread -----------------------------------------------------------
+  void Shutdown();
+  bool IsShutdown() const;
+  bool ClientSeenWithin(std::chrono::seconds window) const;
+
+ private:
+  void Changed();  // caller holds mutex_
+  Json RequestsJson() const;
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  Json state_;
+  long version_ = 1;
+  long delivered_ = 0;
+  int next_id_ = 1;
+  bool shutdown_ = false;
+  std::map<int, Json> requests_;  // by id, so in the order opened
+  std::map<int, std::deque<Json>> answers_;
+  std::deque<UiEvent> events_;
+  std::map<std::string, Clock::time_point> clients_;
+  std::deque<std::pair<int, bool>> navigation_replies_;
+};
+
+}  // namespace zelka
