@@ -53,23 +53,23 @@ std::string SearchCriteria::Where() const {
 
 Value LeadingNumber(std::string_view typed) {
   const std::string text = NarrowWidth(typed);
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  size_t start = i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  size_t digits = i;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-  bool whole = i > digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
+  auto digits_from = [&](size_t i) {
     while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-  }
-  std::string number = text.substr(start, i - start);
-  if (number.empty() || number == "+" || number == "-" || number == "." ) return int64_t{0};
-  double value = std::strtod(number.c_str(), nullptr);
+    return i;
+  };
+  size_t start = text.find_first_not_of(" \t");
+  if (start == std::string::npos) return int64_t{0};
+  size_t i = start;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  const size_t whole_end = digits_from(i);
+  size_t end = whole_end;
+  if (end < text.size() && text[end] == '.') end = digits_from(end + 1);
+  const std::string number = text.substr(start, end - start);
+  if (number.find_first_of("0123456789") == std::string::npos) return int64_t{0};
+  const double value = std::strtod(number.c_str(), nullptr);
   // A whole number that fits is compared as one; anything else (a fraction, a
   // number too long for a record number) as the number it is, matching nothing.
-  if (whole && value == std::floor(value) && std::fabs(value) < 9e15)
+  if (whole_end > i && value == std::floor(value) && std::fabs(value) < 9e15)
     return static_cast<int64_t>(value);
   return value;
 }
