@@ -41,6 +41,10 @@ enum TypeCode : int {
   kTypeMemo = 12,
 };
 
+// Schema names are compared without regard to ASCII case ("c3" is C3, "o" is O).
+bool SameName(std::string_view a, std::string_view b);
+std::string FoldName(std::string_view name);  // ASCII letters in lower case
+
 struct Choice {
   int code = 0;
   std::string text;

@@ -40,6 +40,21 @@ class Database;
 // The rows of one table, fixed when opened (plus the rows added through it),
 // with a current position. Values are read from the current row and written to
 // the pending row between AddNew/Edit and Update.
+//
+// - Values are read live: a change committed through another recordset or a
+//   statement is seen at the next Get.
+// - While a row is pending, Get returns the pending value of a field that was
+//   Set, else the row's value (Null for a new row).
+// - Set converts to the column's type and throws StoreError when it cannot:
+//   whole-number columns take numbers and numeric text (fractions rounded to
+//   even) within their range, date columns take ISO text (or any text
+//   ParseDateText reads) and store ISO text, text columns refuse text longer
+//   than their size. "" in a number or date column is Null.
+// - A committed new row becomes the current row.
+// - MoveNext and FindFirst refuse (StoreError) while a row is pending, so a
+//   pending edit is never dropped silently; Close and CancelUpdate drop it.
+// - A zero reference date means "no date" wherever one is optional.
+// - A Recordset must not outlive the Database that opened it.
 class Recordset {
  public:
   enum class Mode { kNone, kEdit, kAdd };

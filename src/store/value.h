@@ -16,4 +16,7 @@ inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostat
 // grouping, other numbers in their shortest exact form, text unchanged.
 std::string ValueText(const Value& v);
 
+// The text of a field for display and files: "" for Null, otherwise ValueText.
+inline std::string NullToStr(const Value& v) { return ValueText(v); }
+
 }  // namespace zelka
