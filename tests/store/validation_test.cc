@@ -1,0 +1,119 @@
+#include "store/validation.h"
+
+#include <gtest/gtest.h>
+
+#include "shell/scripted_host.h"
+#include "store/catalogue.h"
+
+namespace zelka {
+namespace {
+
+constexpr const char kNumberMessage[] = "数値を入力する項目で、数字以外の文字が入力されています。";
+constexpr const char kDateMessage[] =
+    "日付または時間を入力する項目で、正しく入力していないところがあります";
+
+TEST(ElementNaming, ColumnsAndElementsMapBothWays) {
+  EXPECT_EQ(ElementName("AA-3-1"), "zlk_AA_3_1");
+  EXPECT_EQ(ElementName("整理番号"), "zlk_整理番号");
+  EXPECT_EQ(ColumnOfElement("zlk_h7_a"), "h7-a");
+  EXPECT_EQ(ColumnOfElement(ElementName("S-A-10-5")), "S-A-10-5");
+  EXPECT_TRUE(IsBoundElement("zlk_1_1"));
+  EXPECT_FALSE(IsBoundElement("cmdNext"));
+  EXPECT_FALSE(IsBoundElement("zlk_"));
+  EXPECT_FALSE(IsBoundElement("ZLK_1_1"));
+}
+
+TEST(ReadNumber, WholeNumberColumnsTakeOnlyWhatTheyHoldExactly) {
+  EXPECT_EQ(ReadNumber("12", kTypeInteger), Value{int64_t{12}});
+  EXPECT_EQ(ReadNumber("１２", kTypeInteger), Value{int64_t{12}});  // full-width digits
+  EXPECT_EQ(ReadNumber("007", kTypeLong), Value{int64_t{7}});
+  EXPECT_EQ(ReadNumber("2.0", kTypeByte), Value{int64_t{2}});  // nothing is lost
+  EXPECT_EQ(ReadNumber("", kTypeLong), Value{});                // empty is Null
+  for (int type : {kTypeByte, kTypeInteger, kTypeLong}) {
+    EXPECT_FALSE(ReadNumber("1.5", type)) << type;   // would be rounded or cut
+    EXPECT_FALSE(ReadNumber("1.2.3", type)) << type;
+    EXPECT_FALSE(ReadNumber(".5", type)) << type;
+  }
+}
+
+TEST(ReadNumber, RangesOfTheColumnTypes) {
+  EXPECT_EQ(ReadNumber("255", kTypeByte), Value{int64_t{255}});
+  EXPECT_FALSE(ReadNumber("256", kTypeByte));
+  EXPECT_EQ(ReadNumber("32767", kTypeInteger), Value{int64_t{32767}});
+  EXPECT_FALSE(ReadNumber("32768", kTypeInteger));
+  EXPECT_EQ(ReadNumber("2147483647", kTypeLong), Value{int64_t{2147483647}});
+  EXPECT_FALSE(ReadNumber("2147483648", kTypeLong));
+  EXPECT_FALSE(ReadNumber("99999999999999999999999", kTypeLong));
+  EXPECT_EQ(ReadNumber("0000000000000000000000042", kTypeLong), Value{int64_t{42}});
+}
+
+TEST(ReadNumber, SingleColumnsTakeFractions) {
+  EXPECT_EQ(ReadNumber("1.5", kTypeSingle), Value{1.5});
+  EXPECT_EQ(ReadNumber("６２．５", kTypeSingle), Value{62.5});
+  EXPECT_EQ(ReadNumber("3.", kTypeSingle), Value{3.0});
+  EXPECT_FALSE(ReadNumber("1.2.3", kTypeSingle));  // not stored as 1.2
+  EXPECT_FALSE(ReadNumber(std::string(60, '9'), kTypeSingle));
+}
+
+TEST(ReadNumber, RefusesSignsSeparatorsAndLetters) {
+  for (const char* text : {"-1", "1,000", " 1", "1 ", "1e3", ".", "+2", "１ ２", "abc", "0x10"})
+    EXPECT_FALSE(ReadNumber(text, kTypeLong)) << text;
+}
+
+TEST(ReadDate, NarrowsAndReadsPointsAsSlashes) {
+  EXPECT_EQ(ReadDate("2003.04.01"), (Date{2003, 4, 1}));
+  EXPECT_EQ(ReadDate("２００３．４．１"), (Date{2003, 4, 1}));
+  EXPECT_EQ(ReadDate("2003/04/01 13:05"), (Date{2003, 4, 1, 13, 5}));
+  EXPECT_FALSE(ReadDate("2003.13.01"));
+  EXPECT_FALSE(ReadDate(""));
+}
+
+class CheckTest : public ::testing::Test {
+ protected:
+  // The last message must be the check's refusal, shown the way all of them are.
+  void ExpectRefused(const std::string& message, const std::string& element) {
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, message);
+    EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
+    EXPECT_EQ(host.messages[0].buttons, Buttons::kOk);
+    EXPECT_EQ(host.messages[0].title, "");
+    EXPECT_EQ(host.focused[View::kEntry], element);
+    EXPECT_EQ(host.Background(View::kEntry, element), "#ff0000");
+  }
+  ScriptedHost host;
+};
+
+TEST_F(CheckTest, NumberRefusalMarksTheElementAndAPassClearsIt) {
+  EXPECT_FALSE(CheckNumber("-1", host, "h7-a", kTypeByte));
+  ExpectRefused(kNumberMessage, "zlk_h7_a");
+  EXPECT_TRUE(CheckNumber("１", host, "h7-a", kTypeByte));
+  EXPECT_EQ(host.Background(View::kEntry, "zlk_h7_a"), "#ffffff");
+  EXPECT_EQ(host.messages.size(), 1u);
+}
+
+TEST_F(CheckTest, FractionInWholeNumberColumnIsRefusedWithTheNumberMessage) {
+  EXPECT_FALSE(CheckNumber("1.5", host, "1-3-2", kTypeInteger));
+  ExpectRefused(kNumberMessage, "zlk_1_3_2");
+}
+
+TEST_F(CheckTest, LengthCountsCharactersNotBytes) {
+  std::string name;
+  for (int i = 0; i < 32; ++i) name += "山";  // 96 bytes
+  EXPECT_TRUE(CheckLength(name, host, "1-1", 32));
+  EXPECT_EQ(host.Background(View::kEntry, "zlk_1_1"), "#ffffff");
+  EXPECT_TRUE(host.messages.empty());
+
+  EXPECT_FALSE(CheckLength(name + "田", host, "1-1", 32));
+  ExpectRefused("文字数が多すぎます。32文字以内で入力してください。", "zlk_1_1");
+}
+
+TEST_F(CheckTest, DateRefusalAndRecovery) {
+  EXPECT_FALSE(CheckDate("2003/13/01", host, "1-3-1"));
+  ExpectRefused(kDateMessage, "zlk_1_3_1");
+  EXPECT_TRUE(CheckDate("2003/04/01", host, "1-3-1"));
+  EXPECT_EQ(host.Background(View::kEntry, "zlk_1_3_1"), "#ffffff");
+  EXPECT_TRUE(CheckDate("13:05", host, "1-3-1"));
+}
+
+}  // namespace
+}  // namespace zelka
