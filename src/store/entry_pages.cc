@@ -1,0 +1,268 @@
+#include "store/entry_pages.h"
+
+#include <fstream>
+#include <map>
+#include <span>
+#include <stdexcept>
+#include <string_view>
+
+#include "shell/entry_menus.h"
+#include "store/validation.h"
+
+namespace zelka {
+namespace {
+
+constexpr std::string_view kDateFormat = "yyyy/mm/dd";
+constexpr std::string_view kDateTimeFormat = "yyyy/mm/dd hh:nn";
+constexpr std::string_view kBirthDateLabel = "生年月日";
+constexpr std::string_view kAgeLabel = "年齢";
+
+// One page of a jump menu with its neighbours in that menu.
+struct PagePlan {
+  std::string_view caption;    // "B.記憶"
+  std::string_view file;       // "B.HTM"
+  std::string_view title;      // the document the page belongs to
+  std::string_view previous;   // file, "" on the first page
+  std::string_view previous_caption;
+  std::string_view next;       // file, "" on the last page
+  std::string_view next_caption;
+  std::vector<const ColumnDef*> columns;
+};
+
+std::string Escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string_view PageBase(std::string_view file) { return file.substr(0, file.find('.')); }
+
+void AddMenuPages(std::span<const EntryMenuItem> menu, std::string_view title,
+                  std::vector<PagePlan>& plans) {
+  std::vector<const EntryMenuItem*> items;
+  for (const EntryMenuItem& item : menu) {
+    if (!item.page.empty()) items.push_back(&item);
+  }
+  for (size_t i = 0; i < items.size(); ++i) {
+    PagePlan plan;
+    plan.caption = items[i]->caption;
+    plan.file = items[i]->page;
+    plan.title = title;
+    if (i > 0) {
+      plan.previous = items[i - 1]->page;
+      plan.previous_caption = items[i - 1]->caption;
+    }
+    if (i + 1 < items.size()) {
+      plan.next = items[i + 1]->page;
+      plan.next_caption = items[i + 1]->caption;
+    }
+    plans.push_back(plan);
+  }
+}
+
+// The pages in menu order, each with the catalogue's columns for it.
+std::vector<PagePlan> PlanPages(const Catalogue& catalogue) {
+  std::vector<PagePlan> plans;
+  AddMenuPages(kIntakeMenu, "相談受付表", plans);
+  AddMenuPages(kAssessmentMenu, "在宅ケア アセスメント表", plans);
+  std::map<std::string, PagePlan*, std::less<>> by_base;
+  for (PagePlan& plan : plans) by_base[std::string(PageBase(plan.file))] = &plan;
+  for (const TableDef& table : catalogue.tables()) {
+    for (const ColumnDef& column : table.columns) {
+      if (column.page.empty()) continue;
+      auto found = by_base.find(column.page);
+      if (found == by_base.end()) {
+        throw std::runtime_error("column " + table.name + "." + column.code +
+                                 " names page " + column.page + ", which no menu shows");
+      }
+      found->second->columns.push_back(&column);
+    }
+  }
+  return plans;
+}
+
+// The age element a birth date fills in: the number column labelled 年齢 in the
+// same group of the same page, or "" when there is none.
+std::string AgeElementFor(const ColumnDef& column, const PagePlan& plan) {
+  if (column.label != kBirthDateLabel) return "";
+  for (const ColumnDef* other : plan.columns) {
+    if (other->table == column.table && other->group == column.group &&
+        other->label == kAgeLabel && other->kind == "number") {
+      return ElementName(other->code);
+    }
+  }
+  return "";
+}
+
+std::string StatusAttribute(std::string_view command) {
+  return " data-status=\"" + Escape(command) + "\"";
+}
+
+// The label shows the item number before the caption; columns named in words
+// (整理番号, 受付日時 …) are their own caption.
+std::string Label(const ColumnDef& column, const std::string& id) {
+  const bool numbered = static_cast<unsigned char>(column.code.front()) < 0x80;
+  return "<label for=\"" + id + "\">" +
+         (numbered ? "<span class=\"code\">" + Escape(column.code) + "</span>" : "") +
+         Escape(column.label) + "</label>";
+}
+
+std::string TextWidthClass(int size) {
+  if (size <= 10) return "w-s";
+  if (size <= 20) return "w-m";
+  return "w-l";
+}
+
+bool IsWide(const ColumnDef& column) {
+  return column.kind == "memo" || (column.kind == "text" && column.size > 40);
+}
+
+std::string DateField(const ColumnDef& column, const PagePlan& plan, const std::string& id) {
+  const bool with_time = column.kind == "datetime";
+  std::string format = column.format;
+  if (format.empty()) format = with_time ? kDateTimeFormat : kDateFormat;
+  const std::string command = "!" + id + "|" + format + "|" + (with_time ? "TIME" : "DATE") +
+                              "|" + AgeElementFor(column, plan);
+  return "<span class=\"pickable\"><input type=\"text\" id=\"" + id + "\" name=\"" + id +
+         "\" class=\"date\" inputmode=\"numeric\" placeholder=\"" + Escape(format) +
+         "\"><button type=\"button\" class=\"pick\"" + StatusAttribute(command) +
+         " aria-label=\"" + Escape(column.label) + "を選ぶ\" title=\"" +
+         (with_time ? "日時を選ぶ (F4)" : "日付を選ぶ (F4)") + "\">…</button></span>";
+}
+
+std::string ChoiceField(const ColumnDef& column, const std::string& id) {
+  std::string html = "<select id=\"" + id + "\" name=\"" + id + "\">\n<option value=\"\"></option>\n";
+  for (const Choice& choice : column.choices) {
+    const std::string code = std::to_string(choice.code);
+    html += "<option value=\"" + code + "\">" + code + " " + Escape(choice.text) + "</option>\n";
+  }
+  return html + "</select>";
+}
+
+// One item: its label and its element, as the binding expects the element.
+std::string Item(const ColumnDef& column, const PagePlan& plan) {
+  const std::string id = ElementName(column.code);
+  const std::string& kind = column.kind;
+  if (kind == "check") {
+    return "<div class=\"item check\"><input type=\"checkbox\" id=\"" + id + "\" name=\"" + id +
+           "\" value=\"1\">" + Label(column, id) + "</div>\n";
+  }
+  std::string field;
+  if (kind == "text") {
+    field = "<input type=\"text\" id=\"" + id + "\" name=\"" + id + "\" class=\"" +
+            (IsWide(column) ? std::string("w-x") : TextWidthClass(column.size)) + "\">";
+  } else if (kind == "number" || kind == "key") {
+    const bool fraction = column.type == kTypeSingle || column.type == kTypeDouble;
+    field = "<input type=\"text\" id=\"" + id + "\" name=\"" + id + "\" class=\"num\" inputmode=\"" +
+            (fraction ? "decimal" : "numeric") + "\">";
+  } else if (kind == "date" || kind == "datetime") {
+    field = DateField(column, plan, id);
+  } else if (kind == "choice") {
+    field = ChoiceField(column, id);
+  } else if (kind == "memo") {
+    field = "<textarea id=\"" + id + "\" name=\"" + id + "\" rows=\"3\"></textarea>";
+  } else {
+    throw std::runtime_error("column " + column.table + "." + column.code +
+                             " has the input kind \"" + kind + "\", which a page cannot show");
+  }
+  return std::string("<div class=\"item") + (IsWide(column) ? " wide" : "") + "\">" +
+         Label(column, id) + field + "</div>\n";
+}
+
+std::string Groups(const PagePlan& plan) {
+  std::string html;
+  std::string current;
+  int number = 0;
+  for (const ColumnDef* column : plan.columns) {
+    if (number == 0 || column->group != current) {
+      if (number > 0) html += "</div>\n</section>\n";
+      current = column->group;
+      ++number;
+      const std::string heading = "g" + std::to_string(number);
+      html += "<section class=\"group\" aria-labelledby=\"" + heading + "\">\n<h2 id=\"" +
+              heading + "\">" + Escape(current) + "</h2>\n<div class=\"items\">\n";
+    }
+    html += Item(*column, plan);
+  }
+  if (number > 0) html += "</div>\n</section>\n";
+  return html;
+}
+
+std::string MoveButtons(const PagePlan& plan) {
+  const std::string section(PageBase(plan.file));
+  const std::string prefix = "#" + section + "|";
+  std::string html = "<footer class=\"moves\">\n";
+  if (!plan.previous.empty()) {
+    html += "<button type=\"button\" class=\"move previous\"" +
+            StatusAttribute(prefix + std::string(plan.previous)) +
+            " accesskey=\"p\" title=\"前のページへ (Alt+P)\">◀ " + Escape(plan.previous_caption) +
+            "</button>\n";
+  }
+  html += "<button type=\"button\" class=\"move close primary\"" + StatusAttribute(prefix) +
+          " accesskey=\"s\" title=\"保存して閉じる (Alt+S)\">保存して閉じる</button>\n";
+  if (!plan.next.empty()) {
+    html += "<button type=\"button\" class=\"move next\"" +
+            StatusAttribute(prefix + std::string(plan.next)) +
+            " accesskey=\"n\" title=\"次のページへ (Alt+N)\">" + Escape(plan.next_caption) +
+            " ▶</button>\n";
+  }
+  return html + "</footer>\n";
+}
+
+std::string PageHtml(const PagePlan& plan) {
+  const std::string caption = Escape(plan.caption);
+  return "<!DOCTYPE html>\n"
+         "<html lang=\"ja\">\n"
+         "<head>\n"
+         "<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+         "<title>" + caption + "</title>\n"
+         "<link rel=\"stylesheet\" href=\"../MainMenu/zelka.css\">\n"
+         "<link rel=\"stylesheet\" href=\"form.css\">\n"
+         "<script src=\"form.js\" defer></script>\n"
+         "</head>\n"
+         "<body class=\"entry\">\n"
+         "<header class=\"entry-head\">\n"
+         "<p class=\"document\">" + Escape(plan.title) + "</p>\n"
+         "<h1>" + caption + "</h1>\n"
+         "</header>\n"
+         "<main>\n"
+         "<form name=\"zlk\" autocomplete=\"off\" onsubmit=\"return false;\">\n" +
+         Groups(plan) +
+         "</form>\n"
+         "</main>\n" +
+         MoveButtons(plan) +
+         "</body>\n"
+         "</html>\n";
+}
+
+}  // namespace
+
+std::vector<EntryPage> BuildEntryPages(const Catalogue& catalogue) {
+  std::vector<EntryPage> pages;
+  for (const PagePlan& plan : PlanPages(catalogue)) {
+    pages.push_back({std::string(plan.file), PageHtml(plan)});
+  }
+  return pages;
+}
+
+void WriteEntryPages(const std::vector<EntryPage>& pages, const std::string& folder) {
+  for (const EntryPage& page : pages) {
+    const std::string path = folder + "/" + page.file;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << page.html;
+    out.close();
+    if (!out) throw std::runtime_error("could not write " + path);
+  }
+}
+
+}  // namespace zelka

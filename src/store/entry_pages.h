@@ -1,0 +1,32 @@
+// The entry pages: one HTML form per page of the two "ジャンプ(&J)" menus,
+// generated from the item catalogue so that every column the catalogue puts on
+// a page is there exactly once, under its group heading, as the element the
+// binding expects ("zlk_" + code, "-" written "_"). Pages talk to the program
+// only by setting window.status: "#<section>|<page>" moves (an empty page
+// saves and closes), "!<element>|<format>|DATE or TIME|<age element>" asks for
+// the date picker. Their look lives beside them in FORM/form.css, their
+// behaviour in FORM/form.js.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/catalogue.h"
+
+namespace zelka {
+
+struct EntryPage {
+  std::string file;  // "UKETUKE1.HTM", "AA.HTM", "A.HTM" …
+  std::string html;  // the whole document, UTF-8
+};
+
+// Every page of the intake and assessment menus, in menu order. Throws
+// std::runtime_error when the catalogue puts a column on a page no menu
+// shows, or gives a column an input kind a page cannot show.
+std::vector<EntryPage> BuildEntryPages(const Catalogue& catalogue);
+
+// Writes the pages into a folder (which must exist); throws
+// std::runtime_error naming the file that could not be written.
+void WriteEntryPages(const std::vector<EntryPage>& pages, const std::string& folder);
+
+}  // namespace zelka
