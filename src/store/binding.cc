@@ -22,15 +22,6 @@ bool IsNumberType(int type) {
   return type == kTypeByte || type == kTypeInteger || type == kTypeLong || type == kTypeSingle;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // Whether a display format shows the time of day (hours or minutes), so that
 // the column keeps dates with their time.
 bool FormatShowsTime(std::string_view format) {
@@ -163,7 +154,7 @@ bool MoveTo(RecordContext& ctx, Host& host, const std::string& page) {
   } else {
     std::string table = page.substr(0, page.find('.'));
     std::optional<Date> date;
-    if (!EqualsIgnoringCase(table, "AA")) date = ctx.reference_date;
+    if (!SameName(table, "AA")) date = ctx.reference_date;
     Recordset rows = ctx.db->OpenKey(table, ctx.record_number, date);
     if (rows.Eof()) {
       RowMissing(host, page);
@@ -255,7 +246,7 @@ std::string KnownPage(const RecordContext& ctx, const std::string& page) {
   std::span<const EntryMenuItem> menu(kAssessmentMenu);
   if (ctx.reference_date.IsZero()) menu = kIntakeMenu;
   for (const EntryMenuItem& item : menu)
-    if (!item.page.empty() && EqualsIgnoringCase(item.page, page)) return std::string(item.page);
+    if (!item.page.empty() && SameName(item.page, page)) return std::string(item.page);
   return "";
 }
 
