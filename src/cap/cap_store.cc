@@ -1,0 +1,175 @@
+#include "cap/cap_store.h"
+
+#include <sqlite3.h>
+
+#include "cap/cap_catalogue.h"
+
+namespace zelka {
+
+// One prepared statement, reset before each use.
+class CapStore::Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
+      throw StoreError(std::string(sqlite3_errmsg(db)) + ": " + sql);
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+
+  Statement& Start() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    return *this;
+  }
+  void Bind(int index, const Value& value) {
+    int rc = SQLITE_OK;
+    if (const auto* whole = std::get_if<int64_t>(&value)) rc = sqlite3_bind_int64(stmt_, index, *whole);
+    else if (const auto* number = std::get_if<double>(&value)) rc = sqlite3_bind_double(stmt_, index, *number);
+    else if (const auto* text = std::get_if<std::string>(&value))
+      rc = sqlite3_bind_text(stmt_, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
+    else rc = sqlite3_bind_null(stmt_, index);
+    if (rc != SQLITE_OK) Fail();
+  }
+  // Steps once: true with a row, false when done.
+  bool Step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) Fail();
+    return false;
+  }
+  // Releases the statement's read, once its rows have been taken.
+  void Finish() { sqlite3_reset(stmt_); }
+  int Columns() const { return sqlite3_column_count(stmt_); }
+  std::string Name(int i) const { return sqlite3_column_name(stmt_, i); }
+  Value Get(int i) const {
+    switch (sqlite3_column_type(stmt_, i)) {
+      case SQLITE_INTEGER:
+        return static_cast<int64_t>(sqlite3_column_int64(stmt_, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt_, i);
+      case SQLITE_NULL:
+        return std::monostate{};
+      default:
+        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
+                           static_cast<size_t>(sqlite3_column_bytes(stmt_, i)));
+    }
+  }
+
+ private:
+  [[noreturn]] void Fail() { throw StoreError(sqlite3_errmsg(db_)); }
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+namespace {
+
+Value KeyDate(const AssessmentKey& key) { return key.reference_date.IsoDate(); }
+
+std::string SlotColumns() {
+  std::string columns;
+  for (int slot = 1; slot <= kCapSlots; ++slot)
+    columns += ", " + QuoteName(CapNumberField(slot)) + ", " + QuoteName(CapNameField(slot));
+  return columns;
+}
+
+std::string NumberColumns() {
+  std::string columns;
+  for (int slot = 1; slot <= kCapSlots; ++slot) columns += ", " + QuoteName(CapNumberField(slot));
+  return columns;
+}
+
+std::string TextOrEmpty(const Value& value) { return IsNull(value) ? std::string() : ValueText(value); }
+
+}  // namespace
+
+CapStore::CapStore(Database& db) : db_(db) {}
+CapStore::~CapStore() = default;
+
+CapStore::Statement& CapStore::Prepared(const std::string& sql) {
+  auto& slot = statements_[sql];
+  if (!slot) slot = std::make_unique<Statement>(db_.handle(), sql);
+  return slot->Start();
+}
+
+std::optional<SectionRow> CapStore::Fetch(const std::string& table, const AssessmentKey& key) {
+  std::string name = db_.TableName(table);
+  if (name.empty()) throw StoreError("表 " + table + " がありません");
+  bool by_client = UpperAscii(name) == "AA";
+  std::string sql = "SELECT * FROM " + QuoteName(name) + " WHERE [整理番号]=?1";
+  if (!by_client) sql += " AND [基準日]=?2";
+  Statement& query = Prepared(sql);
+  query.Bind(1, key.record_number);
+  if (!by_client) query.Bind(2, KeyDate(key));
+  if (!query.Step()) return std::nullopt;
+  auto& columns = columns_[name];
+  std::vector<Value> values(query.Columns());
+  if (!columns) {
+    std::vector<std::string> names;
+    for (int i = 0; i < query.Columns(); ++i) names.push_back(query.Name(i));
+    columns = std::make_shared<const ColumnIndex>(std::move(names));
+  }
+  for (int i = 0; i < query.Columns(); ++i) values[i] = query.Get(i);
+  query.Finish();
+  return SectionRow(name, columns, std::move(values));
+}
+
+std::vector<AssessmentKey> CapStore::Assessments() {
+  std::vector<AssessmentKey> keys;
+  Statement& query = Prepared("SELECT [整理番号], [基準日] FROM [A]");
+  while (query.Step()) {
+    AssessmentKey key;
+    key.record_number = GetNum(query.Get(0));
+    std::string date = TextOrEmpty(query.Get(1));
+    auto parsed = Date::FromIso(date);
+    if (!parsed) throw StoreError("整理番号 " + std::to_string(key.record_number) + " の基準日 \"" + date + "\" が読めません");
+    key.reference_date = parsed->DateOnly();
+    keys.push_back(key);
+  }
+  return keys;
+}
+
+void CapStore::DeleteSelection(const AssessmentKey& key) {
+  db_.DeleteKey(kCapTable, key.record_number, key.reference_date);
+}
+
+void CapStore::DeleteAllSelections() { db_.DeleteAll(kCapTable); }
+
+void CapStore::SaveSelection(const CapSelection& selection) {
+  std::string sql = std::string("INSERT INTO [") + kCapTable + "] ([整理番号], [基準日], [利用者名]" + SlotColumns() +
+                    ") VALUES (?1, ?2, ?3";
+  for (int i = 0; i < 2 * kCapSlots; ++i) sql += ", ?" + std::to_string(4 + i);
+  sql += ")";
+  Statement& insert = Prepared(sql);
+  insert.Bind(1, selection.key.record_number);
+  insert.Bind(2, KeyDate(selection.key));
+  insert.Bind(3, selection.client_name);
+  for (size_t i = 0; i < selection.slots.size(); ++i) {
+    insert.Bind(4 + 2 * static_cast<int>(i), selection.slots[i].number);
+    insert.Bind(5 + 2 * static_cast<int>(i), selection.slots[i].name);
+  }
+  insert.Step();
+}
+
+std::optional<std::vector<CapSlot>> CapStore::ReadSlots(const AssessmentKey& key) {
+  Statement& query = Prepared(std::string("SELECT [整理番号]") + SlotColumns() + " FROM [" + kCapTable +
+                              "] WHERE [整理番号]=?1 AND [基準日]=?2");
+  query.Bind(1, key.record_number);
+  query.Bind(2, KeyDate(key));
+  if (!query.Step()) return std::nullopt;
+  std::vector<CapSlot> slots;
+  for (int slot = 0; slot < kCapSlots; ++slot)
+    slots.push_back({TextOrEmpty(query.Get(1 + 2 * slot)), TextOrEmpty(query.Get(2 + 2 * slot))});
+  query.Finish();
+  return slots;
+}
+
+void CapStore::ForEachSelection(
+    const std::function<void(int64_t, const std::vector<std::string>&)>& visit) {
+  Statement& query = Prepared(std::string("SELECT [整理番号]") + NumberColumns() + " FROM [" + kCapTable + "]");
+  std::vector<std::string> numbers(kCapSlots);
+  while (query.Step()) {
+    for (int slot = 0; slot < kCapSlots; ++slot) numbers[slot] = TextOrEmpty(query.Get(1 + slot));
+    visit(GetNum(query.Get(0)), numbers);
+  }
+}
+
+}  // namespace zelka

@@ -1,0 +1,57 @@
+// The CAP engine's access to the store: the section rows of assessments (one
+// prepared statement per table, reused for every assessment, so that a run
+// over all assessments reads quickly) and the rows of CAP選定. Works on the
+// caller's connection and inside the caller's transaction.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cap/assessment_rows.h"
+#include "cap/selection.h"
+#include "store/database.h"
+
+namespace zelka {
+
+inline constexpr char kCapTable[] = "CAP選定";
+
+class CapStore : public RowSource {
+ public:
+  explicit CapStore(Database& db);
+  ~CapStore() override;
+  CapStore(const CapStore&) = delete;
+  CapStore& operator=(const CapStore&) = delete;
+
+  Database& db() { return db_; }
+
+  // RowSource: the assessment's row of a section table.
+  std::optional<SectionRow> Fetch(const std::string& table, const AssessmentKey& key) override;
+
+  // The keys of every row of table A, in stored order.
+  std::vector<AssessmentKey> Assessments();
+
+  void DeleteSelection(const AssessmentKey& key);
+  void DeleteAllSelections();
+  void SaveSelection(const CapSelection& selection);
+  // The slots of an assessment's CAP選定 row (every slot, "" where empty), or
+  // nullopt when the assessment has no row.
+  std::optional<std::vector<CapSlot>> ReadSlots(const AssessmentKey& key);
+  // Every CAP選定 row in stored order: its 整理番号 and the CAP numbers of its slots.
+  void ForEachSelection(const std::function<void(int64_t record_number,
+                                                 const std::vector<std::string>& numbers)>& visit);
+
+ private:
+  class Statement;
+  Statement& Prepared(const std::string& sql);
+
+  Database& db_;
+  std::map<std::string, std::unique_ptr<Statement>> statements_;  // by SQL text
+  std::map<std::string, std::shared_ptr<const ColumnIndex>> columns_;  // by table
+};
+
+}  // namespace zelka

@@ -1,0 +1,34 @@
+// The CAP selection of one assessment: which catalogue entries are triggered,
+// in catalogue order, as the slots of its CAP選定 row (slot 1 holds the first
+// triggered CAP, whatever its number).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cap/assessment_rows.h"
+
+namespace zelka {
+
+struct CapSlot {
+  std::string number;  // "2a"
+  std::string name;    // "IADL(改善)(A)"
+};
+
+struct CapSelection {
+  AssessmentKey key;
+  std::string client_name;     // AA-1 of the client's AA row
+  std::vector<CapSlot> slots;  // filled from slot 1 upward, without gaps
+};
+
+// Records a triggered CAP in the next free slot. There is a slot for every
+// catalogue entry; a further one is a CapError rather than a lost CAP.
+void WriteCap(CapSelection& selection, std::string_view number, std::string_view name);
+
+// Runs the 33 selection routines in catalogue order for the assessment. The
+// client's name (AA-1) must be present: an unnamed client is a CapError, as is
+// any section row a routine needs and does not find.
+CapSelection SelectCaps(AssessmentRows& rows);
+
+}  // namespace zelka

@@ -1,0 +1,124 @@
+// One assessment held in memory for the rule tests: every section row exists
+// with every column of the real item catalogue, all unanswered (Null), and the
+// client is named. Tests set the answers that matter, may remove a section row,
+// and can see which tables the rules read.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+
+#include "cap/assessment_rows.h"
+#include "cap/cap_catalogue.h"
+#include "cap/cap_rules.h"
+#include "cap/evidence.h"
+#include "cap/selection.h"
+#include "support/temp_dir.h"
+
+namespace zelka::testing {
+
+class MemoryAssessment : public RowSource {
+ public:
+  MemoryAssessment();
+
+  MemoryAssessment& Set(const std::string& table, const std::string& column, Value value);
+  void RemoveRow(const std::string& table) { removed_.insert(UpperAscii(table)); }
+  AssessmentKey key() const { return key_; }
+
+  std::optional<SectionRow> Fetch(const std::string& table, const AssessmentKey& key) override;
+  std::vector<std::string> fetched;  // tables read, in order
+
+ private:
+  AssessmentKey key_;
+  std::map<std::string, std::shared_ptr<const ColumnIndex>> columns_;
+  std::map<std::string, std::vector<Value>> values_;
+  std::set<std::string> removed_;
+};
+
+// table (upper case) → column names, from the delivered catalogue.
+inline const std::map<std::string, std::vector<std::string>>& CatalogueColumns() {
+  static const auto columns = [] {
+    std::map<std::string, std::vector<std::string>> tables;
+    std::ifstream in(SourceAppDir() + "/catalogue/items.tsv");
+    if (!in) throw std::runtime_error("items.tsv not found");
+    std::string line;
+    bool header = true;
+    while (std::getline(in, line)) {
+      if (line.empty() || line[0] == '#') continue;
+      if (header) { header = false; continue; }
+      std::istringstream fields(line);
+      std::string table, code;
+      std::getline(fields, table, '\t');
+      std::getline(fields, code, '\t');
+      tables[UpperAscii(table)].push_back(code);
+    }
+    return tables;
+  }();
+  return columns;
+}
+
+inline MemoryAssessment::MemoryAssessment() {
+  key_.record_number = 12;
+  key_.reference_date = Date{2003, 4, 1};
+  for (const auto& [table, names] : CatalogueColumns()) {
+    columns_[table] = std::make_shared<const ColumnIndex>(names);
+    values_[table].assign(names.size(), Value{});
+  }
+  Set("AA", "AA-1", std::string("山田 花子"));
+}
+
+inline MemoryAssessment& MemoryAssessment::Set(const std::string& table, const std::string& column, Value value) {
+  std::string name = UpperAscii(table);
+  int position = columns_.at(name)->Find(column);
+  if (position < 0) throw std::invalid_argument("no column " + column + " in " + table);
+  values_[name][position] = std::move(value);
+  return *this;
+}
+
+inline std::optional<SectionRow> MemoryAssessment::Fetch(const std::string& table, const AssessmentKey& key) {
+  fetched.push_back(table);
+  if (removed_.count(table) || !columns_.count(table)) return std::nullopt;
+  if (key.record_number != key_.record_number) return std::nullopt;
+  return SectionRow(table, columns_[table], values_[table]);
+}
+
+// Helpers: the CAP numbers the selection triggers, in slot order; whether one
+// CAP is triggered; the evidence of one CAP written compactly as
+// "group: K=V K=V | group: …".
+inline std::vector<std::string> Selected(MemoryAssessment& assessment) {
+  AssessmentRows rows(assessment, assessment.key());
+  std::vector<std::string> numbers;
+  for (const CapSlot& slot : SelectCaps(rows).slots) numbers.push_back(slot.number);
+  return numbers;
+}
+
+inline bool Triggered(MemoryAssessment& assessment, const std::string& number) {
+  AssessmentRows rows(assessment, assessment.key());
+  return IsTriggered(FindCap(number), rows);
+}
+
+inline std::string Describe(const TriggerCol& evidence) {
+  std::string text;
+  for (TriggerCls& group : evidence) {
+    if (!text.empty()) text += " | ";
+    text += group.trigger_name + ":";
+    for (const TrgFlagCls& item : *group.GetTrgFlagCol())
+      text += " " + item.key + "=" + item.value;
+  }
+  return text;
+}
+
+inline std::string EvidenceOf(MemoryAssessment& assessment, const std::string& number) {
+  AssessmentRows rows(assessment, assessment.key());
+  TriggerCol evidence;
+  GatherEvidence(FindCap(number), rows, evidence);
+  return Describe(evidence);
+}
+
+}  // namespace zelka::testing
