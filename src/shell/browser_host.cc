@@ -276,7 +276,12 @@ std::string BrowserHost::ShowSaveDialog(const SaveDialogSpec& spec) {
     if (!reply->is_object() || reply->value("cancel", false)) break;
     const std::string path = reply->value("path", "");
     request.erase("question");
+    request.erase("pending");
     request.erase("error");
+    if (reply->value("back", false)) {  // "いいえ" to the overwrite question
+      channel_->Update(id, request);
+      continue;
+    }
     std::string problem = SavePathProblem(path, spec);
     std::error_code ec;
     if (!problem.empty()) {

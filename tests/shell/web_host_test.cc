@@ -1,0 +1,257 @@
+// The browser host end to end over HTTP, with this test playing the shell
+// page: it polls the state, answers requests and posts events, while the
+// application thread blocks in the host's calls.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+
+#include <nlohmann/json.hpp>
+
+#include "shell/browser_host.h"
+#include "support/temp_dir.h"
+
+namespace zelka {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using namespace std::chrono_literals;
+
+class BrowserHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(app_.Child("MainMenu"));
+    fs::create_directories(app_.Child("FORM"));
+    std::ofstream(app_.Child("MainMenu/MainMenuFr.htm")) << "<p>menu</p>";
+    std::ofstream(app_.Child("FORM/A.HTM")) << "<form></form>";
+    std::ofstream(web_.Child("shell.html")) << "<title>shell</title>";
+    host_ = std::make_unique<BrowserHost>(
+        BrowserHost::Options{app_.path(), web_.path(), 0, files_.path()});
+    ASSERT_TRUE(host_->Start());
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", host_->Port());
+    client_->set_read_timeout(20, 0);
+    token_ = host_->StartUrl().substr(host_->StartUrl().find("token=") + 6);
+    cookie_ = {{"Cookie", "zelka_token=" + token_}};
+  }
+
+  // The first open request of the kind (that satisfies `wanted`) as a tab sees it.
+  Json AwaitRequest(const std::string& kind,
+                    const std::function<bool(const Json&)>& wanted = [](const Json&) { return true; }) {
+    long version = 0;
+    for (int i = 0; i < 50; ++i) {
+      auto res = client_->Get(("/api/state?client=t&since=" + std::to_string(version)).c_str(), cookie_);
+      if (!res || res->status != 200) continue;
+      Json state = Json::parse(res->body);
+      version = state["version"];
+      for (const auto& r : state["requests"])
+        if (r["kind"] == kind && wanted(r)) return r;
+    }
+    ADD_FAILURE() << "no " << kind << " request appeared";
+    return Json();
+  }
+
+  int Post(const std::string& path, const Json& body, httplib::Headers headers = {}) {
+    if (headers.empty()) headers = cookie_;
+    auto res = client_->Post(path.c_str(), headers, body.dump(), "application/json");
+    return res ? res->status : -1;
+  }
+  int Answer(const Json& request, const Json& answer) {
+    return Post("/api/answer", {{"id", request["id"]}, {"answer", answer}});
+  }
+
+  testing::TempDir app_, web_, files_;
+  std::unique_ptr<BrowserHost> host_;
+  std::unique_ptr<httplib::Client> client_;
+  std::string token_;
+  httplib::Headers cookie_;
+};
+
+TEST_F(BrowserHostTest, StartUrlTradesTheTokenForAStrictCookie) {
+  EXPECT_EQ(host_->StartUrl().rfind("http://127.0.0.1:" + std::to_string(host_->Port()) + "/?token=", 0), 0u);
+  auto refused = client_->Get("/");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 403);
+
+  auto start = client_->Get(("/?token=" + token_).c_str());
+  ASSERT_TRUE(start);
+  EXPECT_EQ(start->status, 303);
+  std::string cookie = start->get_header_value("Set-Cookie");
+  EXPECT_NE(cookie.find("zelka_token=" + token_), std::string::npos);
+  EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
+  EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
+
+  auto shell = client_->Get("/", cookie_);
+  ASSERT_TRUE(shell);
+  EXPECT_EQ(shell->status, 200);
+  EXPECT_EQ(shell->body, "<title>shell</title>");
+  auto page = client_->Get("/MainMenu/MainMenuFr.htm", cookie_);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+}
+
+TEST_F(BrowserHostTest, RefusedRequestsSendNoEvents) {
+  Json status = {{"type", "status"}, {"view", "main"}, {"text", "?QUIT"}};
+  EXPECT_EQ(Post("/api/event", status, {{"Cookie", "zelka_token=wrong"}}), 403);
+  EXPECT_EQ(Post("/api/event", status, {{"Cookie", "zelka_token=" + token_}, {"Origin", "http://evil.example"}}), 403);
+  EXPECT_EQ(Post("/api/event", status, {{"Cookie", "zelka_token=" + token_}, {"Host", "evil.example"}}), 403);
+  EXPECT_EQ(Post("/api/event", {{"type", "menu"}, {"item", "IDM_Format"}}), 400);
+  EXPECT_EQ(Post("/api/event", {{"type", "status"}, {"view", "side"}}), 400);
+  EXPECT_EQ(Post("/api/event", status), 200);
+
+  UiEvent event = host_->WaitEvent();
+  EXPECT_EQ(event.kind, UiEvent::Kind::kStatusText);
+  EXPECT_EQ(event.text, "?QUIT");
+  host_->RequestShutdown();
+  EXPECT_EQ(host_->WaitEvent().kind, UiEvent::Kind::kShutdown);  // nothing else was queued
+}
+
+TEST_F(BrowserHostTest, MessageBoxWaitsForOneOfItsOwnButtons) {
+  auto answer = std::async(std::launch::async, [&] {
+    return host_->ShowMessage("終了しますか？", Buttons::kYesNo, Icon::kInformation);
+  });
+  Json box = AwaitRequest("message");
+  EXPECT_EQ(box["text"], "終了しますか？");
+  EXPECT_EQ(box["buttons"], "yesno");
+  EXPECT_EQ(box["icon"], "information");
+  EXPECT_EQ(Answer(box, "ok"), 200);  // not a button of this box: ignored
+  EXPECT_EQ(answer.wait_for(200ms), std::future_status::timeout);
+  EXPECT_EQ(Answer(box, "no"), 200);
+  EXPECT_EQ(answer.get(), Answer::kNo);
+  EXPECT_EQ(Answer(box, "yes"), 409);  // closed now
+}
+
+TEST_F(BrowserHostTest, ShutdownReleasesABlockedCallWithTheCancellingAnswer) {
+  auto answer = std::async(std::launch::async, [&] {
+    return host_->ShowMessage("上書きしますか？", Buttons::kYesNo, Icon::kExclamation);
+  });
+  AwaitRequest("message");
+  host_->RequestShutdown();
+  EXPECT_EQ(answer.get(), Answer::kNo);
+  EXPECT_FALSE(host_->Navigate(View::kMain, "MainMenu/MainMenuFr.htm"));
+}
+
+TEST_F(BrowserHostTest, NavigateWaitsForTheLoadAndRefusesUnknownPages) {
+  EXPECT_FALSE(host_->Navigate(View::kEntry, "FORM/B.HTM"));
+  EXPECT_FALSE(host_->Navigate(View::kEntry, "FORM/../MainMenu/MainMenuFr.htm"));
+  EXPECT_FALSE(host_->Navigate(View::kEntry, "ZELKA20.mdb"));
+  auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
+  Json navigate = AwaitRequest("navigate");
+  EXPECT_EQ(navigate["view"], "entry");
+  EXPECT_EQ(navigate["page"], "FORM/A.HTM");
+  EXPECT_EQ(loaded.wait_for(100ms), std::future_status::timeout);
+  Answer(navigate, {{"ok", true}});
+  EXPECT_TRUE(loaded.get());
+  EXPECT_EQ(host_->CurrentPage(View::kEntry), "FORM/A.HTM");
+  EXPECT_EQ(host_->CurrentPage(View::kMain), "");
+}
+
+TEST_F(BrowserHostTest, FormRoundTrips) {
+  auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+  Json request = AwaitRequest("readForm");
+  Answer(request, {{"elements", {{{"name", "zlk_A_1"}, {"type", "text"}, {"value", "あ"}},
+                                 {{"name", "zlk_A_2"}, {"type", "checkbox"}, {"value", "on"}, {"checked", true}},
+                                 "junk"}}});
+  auto elements = read.get();
+  ASSERT_EQ(elements.size(), 2u);
+  EXPECT_EQ(elements[0].value, "あ");
+  EXPECT_TRUE(elements[1].checked);
+
+  auto write = std::async(std::launch::async, [&] {
+    host_->WriteForm(View::kEntry, {{"zlk_A_1", std::nullopt, std::nullopt, "#ff0000"}});
+  });
+  Json update = AwaitRequest("writeForm");
+  EXPECT_EQ(update["updates"], Json::parse(R"([{"name":"zlk_A_1","background":"#ff0000"}])"));
+  Answer(update, Json::object());
+  write.get();
+}
+
+TEST_F(BrowserHostTest, NavigationRequestsAreNumberedAndAnsweredThroughTheState) {
+  auto res = client_->Post("/api/event", cookie_,
+                           Json{{"type", "navigate"}, {"view", "main"}, {"url", "http://x/?EXE=calc"},
+                                {"post", "a=1"}}.dump(), "application/json");
+  ASSERT_TRUE(res);
+  int id = Json::parse(res->body)["id"];
+  UiEvent event = host_->WaitEvent();
+  EXPECT_EQ(event.kind, UiEvent::Kind::kNavigate);
+  EXPECT_EQ(event.id, id);
+  EXPECT_EQ(event.post_data, "a=1");
+  host_->ReplyNavigation(id, false);
+  auto state = Json::parse(client_->Get("/api/state?since=0", cookie_)->body);
+  EXPECT_EQ(state["navigationReplies"][std::to_string(id)], false);
+}
+
+class ClickCounter : public Dialog {
+ public:
+  ClickCounter() {
+    caption = "登録データの選択";
+    controls = {{"txtName", "text", "対象者氏名"}, {"cmdOK", "button", "OK"},
+                {"DBG", "grid", "", "", true, {}, {"整理番号"}, {{"1"}, {"2"}}}};
+  }
+  void OnEvent(const DialogEvent& event, Host& host) override {
+    events.push_back(event);
+    if (event.kind == DialogEvent::Kind::kClick && event.control == "cmdOK") {
+      Find("cmdOK")->caption = "OK!";
+      host.RefreshDialog(*this);
+      closed = Find("txtName")->value == "done";
+    }
+    if (event.kind == DialogEvent::Kind::kClose) closed = true;
+  }
+  std::vector<DialogEvent> events;
+};
+
+TEST_F(BrowserHostTest, DialogTakesCheckedValuesAndRefreshes) {
+  ClickCounter dialog;
+  auto run = std::async(std::launch::async, [&] { host_->RunDialog(dialog); });
+  Json shown = AwaitRequest("dialog");
+  EXPECT_EQ(shown["caption"], "登録データの選択");
+  EXPECT_EQ(shown["controls"][2]["rows"][1][0], "2");
+
+  Answer(shown, {{"event", "click"}, {"control", "nosuch"}});        // ignored
+  Answer(shown, {{"event", "dblclick"}, {"control", "DBG"}, {"row", 5}});  // no such row: ignored
+  Answer(shown, {{"event", "click"}, {"control", "cmdOK"},
+                 {"values", {{"txtName", "田中"}, {"cmdOK", "hacked"}}},
+                 {"selections", {{"DBG", 1}}}});
+  for (int i = 0; i < 50 && dialog.events.empty(); ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_EQ(dialog.events.size(), 1u);
+  EXPECT_EQ(dialog.Find("txtName")->value, "田中");
+  EXPECT_EQ(dialog.Find("cmdOK")->value, "");  // a button has no value to take
+  EXPECT_EQ(dialog.Find("DBG")->selected, 1);
+  AwaitRequest("dialog", [](const Json& r) { return r["controls"][1]["caption"] == "OK!"; });
+
+  Answer(shown, {{"event", "click"}, {"control", "cmdOK"}, {"values", {{"txtName", "done"}}}});
+  run.get();
+  EXPECT_TRUE(dialog.closed);
+}
+
+TEST_F(BrowserHostTest, SaveDialogAsksBeforeOverwriting) {
+  std::string existing = files_.Child("kento.rtf");
+  std::ofstream(existing) << "old";
+  EXPECT_EQ(client_->Get("/api/folder?request=1", cookie_)->status, 409);  // no dialog open
+
+  auto chosen = std::async(std::launch::async, [&] {
+    return host_->ShowSaveDialog({"作成するファイル名を指定してください。",
+                                  "RTFファイル|*.rtf|すべてのファイル|*.*", 32717, 0x280006, ""});
+  });
+  Json dialog = AwaitRequest("save");
+  EXPECT_EQ(dialog["types"][0]["patterns"][0], "*.rtf");
+  EXPECT_EQ(dialog["types"][1]["label"], "すべてのファイル");
+  auto listing = client_->Get(("/api/folder?request=" + std::to_string(dialog["id"].get<int>())).c_str(), cookie_);
+  ASSERT_TRUE(listing);
+  EXPECT_EQ(Json::parse(listing->body)["entries"][0]["name"], "kento.rtf");
+
+  Answer(dialog, {{"path", "relative.rtf"}});
+  EXPECT_EQ(AwaitRequest("save", [](const Json& r) { return r.contains("error"); })["error"],
+            "ファイル名を入力してください。");
+  Answer(dialog, {{"path", existing}});
+  Json asked = AwaitRequest("save", [](const Json& r) { return r.contains("question"); });
+  EXPECT_EQ(asked["question"], "kento.rtf は既に存在します。上書きしますか？");
+  Answer(dialog, {{"back", true}});
+  Answer(dialog, {{"path", existing}, {"overwrite", true}});
+  EXPECT_EQ(chosen.get(), existing);
+}
+
+}  // namespace
+}  // namespace zelka

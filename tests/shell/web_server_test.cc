@@ -1,0 +1,107 @@
+// The local server's gate: which requests pass, which are refused, and which
+// files static serving may hand out.
+#include "shell/web_server.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/temp_dir.h"
+
+namespace zelka {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kToken(64, 'a');
+
+RequestFacts Facts(std::string host, std::string origin = "", std::string cookie = "",
+                   std::string token = "") {
+  return {std::move(host), std::move(origin), std::move(cookie), std::move(token)};
+}
+
+TEST(RefusalReason, AdmitsOwnHostWithTokenInQueryOrCookie) {
+  EXPECT_EQ(RefusalReason(Facts("127.0.0.1:8080", "", "", kToken), kToken, 8080), std::nullopt);
+  EXPECT_EQ(RefusalReason(Facts("localhost:8080", "", "zelka_token=" + kToken), kToken, 8080),
+            std::nullopt);
+  EXPECT_EQ(RefusalReason(Facts("127.0.0.1:8080", "http://127.0.0.1:8080",
+                                "other=1; zelka_token=" + kToken + "; x=2"),
+                          kToken, 8080),
+            std::nullopt);
+}
+
+TEST(RefusalReason, RefusesMissingOrWrongToken) {
+  EXPECT_TRUE(RefusalReason(Facts("127.0.0.1:8080"), kToken, 8080));
+  EXPECT_TRUE(RefusalReason(Facts("127.0.0.1:8080", "", "", std::string(64, 'b')), kToken, 8080));
+  // A prefix of the token, or the token as part of another cookie's name, is no token.
+  EXPECT_TRUE(RefusalReason(Facts("127.0.0.1:8080", "", "", kToken.substr(0, 63)), kToken, 8080));
+  EXPECT_TRUE(RefusalReason(Facts("127.0.0.1:8080", "", "xzelka_token=" + kToken), kToken, 8080));
+  // An empty secret never matches an empty token.
+  EXPECT_TRUE(RefusalReason(Facts("127.0.0.1:8080"), "", 8080));
+}
+
+TEST(RefusalReason, RefusesForeignHostEvenWithToken) {
+  for (const char* host : {"evil.example:8080", "127.0.0.1:8081", "127.0.0.1", "",
+                           "127.0.0.1:8080.evil.example", "0.0.0.0:8080"})
+    EXPECT_TRUE(RefusalReason(Facts(host, "", "", kToken), kToken, 8080)) << host;
+}
+
+TEST(RefusalReason, RefusesForeignOrigin) {
+  for (const char* origin : {"http://evil.example", "null", "http://127.0.0.1:9999",
+                             "https://127.0.0.1:8080", "http://127.0.0.1:8080.evil.example"})
+    EXPECT_TRUE(RefusalReason(Facts("127.0.0.1:8080", origin, "", kToken), kToken, 8080)) << origin;
+  EXPECT_EQ(RefusalReason(Facts("127.0.0.1:8080", "http://localhost:8080", "", kToken), kToken, 8080),
+            std::nullopt);
+}
+
+TEST(AccessToken, IsLongRandomHex) {
+  std::string a = NewAccessToken(), b = NewAccessToken();
+  EXPECT_EQ(a.size(), 64u);
+  EXPECT_EQ(a.find_first_not_of("0123456789abcdef"), std::string::npos);
+  EXPECT_NE(a, b);
+}
+
+class StaticPaths : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(app_.Child("MainMenu"));
+    fs::create_directories(app_.Child("FORM"));
+    fs::create_directories(web_.Child("img"));
+    Write(app_.Child("MainMenu/MainMenuFr.htm"));
+    Write(app_.Child("FORM/A.HTM"));
+    Write(app_.Child("ZELKA20.mdb"));
+    Write(web_.Child("shell.js"));
+    Write(outside_.Child("secret.txt"));
+  }
+  static void Write(const std::string& path) { std::ofstream(path) << "x"; }
+  std::optional<std::string> Resolve(const std::string& url) {
+    return ResolveStaticPath(url, app_.path(), web_.path());
+  }
+  testing::TempDir app_, web_, outside_;
+};
+
+TEST_F(StaticPaths, ServesPageFoldersAndShellFiles) {
+  EXPECT_EQ(Resolve("/MainMenu/MainMenuFr.htm"),
+            fs::canonical(app_.Child("MainMenu/MainMenuFr.htm")).string());
+  EXPECT_EQ(Resolve("/FORM/A.HTM"), fs::canonical(app_.Child("FORM/A.HTM")).string());
+  EXPECT_EQ(Resolve("/web/shell.js"), fs::canonical(web_.Child("shell.js")).string());
+}
+
+TEST_F(StaticPaths, RefusesEverythingElse) {
+  for (const char* url : {"/ZELKA20.mdb", "/FORM/../ZELKA20.mdb", "/MainMenu/../../etc/passwd",
+                          "/FORM/./A.HTM", "/FORM//A.HTM", "/FORM/", "/FORM", "/web/img",
+                          "/FORM/B.HTM", "FORM/A.HTM", "/FORM\\..\\ZELKA20.mdb", "/form/A.HTM",
+                          "/etc/passwd", ""})
+    EXPECT_EQ(Resolve(url), std::nullopt) << url;
+}
+
+TEST_F(StaticPaths, RefusesSymbolicLinksLeadingOut) {
+  fs::create_symlink(outside_.Child("secret.txt"), app_.Child("FORM/link.htm"));
+  fs::create_directory_symlink(outside_.path(), app_.Child("FORM/out"));
+  EXPECT_EQ(Resolve("/FORM/link.htm"), std::nullopt);
+  EXPECT_EQ(Resolve("/FORM/out/secret.txt"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace zelka

@@ -1,0 +1,858 @@
+// The shell page: renders the program's UI state (two windows with their page
+// frames, modal overlays, the progress bar), runs the page operations the
+// program asks for on the frames, and bridges what the pages do (status texts,
+// navigations) back to the program. All state lives in the program; this page
+// only shows it, so a reload or a second tab shows the same thing.
+'use strict';
+
+const APP_TITLE = 'ZELKA2.0 アセスメント表';
+const VIEW_TITLES = { main: APP_TITLE, entry: 'ZELKA 在宅ケア アセスメント表' };
+const MODAL_KINDS = new Set(['message', 'input', 'save', 'dialog']);
+const client = (crypto.randomUUID && crypto.randomUUID()) || String(Math.random()).slice(2);
+
+const frames = {
+  main: document.getElementById('frame-main'),
+  entry: document.getElementById('frame-entry'),
+};
+const loadedPage = { main: '', entry: '' };  // page each frame was last told to show
+const bridges = {};                           // per view: the status bridge of the loaded page
+const passes = { main: null, entry: null };   // navigation the program allowed, let through once
+const pendingNavigations = new Map();         // navigation id -> what to do when allowed
+const doneRequests = new Set();               // page operations this tab has run
+const pointer = { x: 40, y: 40 };
+let lastState = null;
+let opChain = Promise.resolve();
+
+// --- talking to the program ---------------------------------------------------
+
+async function post(path, body) {
+  const response = await fetch(path, {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify(body),
+  });
+  if (!response.ok) throw new Error(`${path}: ${response.status} ${await response.text()}`);
+  return response.json();
+}
+
+function sendEvent(event) {
+  return post('/api/event', event).catch((error) => console.warn(error));
+}
+
+function answer(id, value) {
+  return post('/api/answer', { id, answer: value }).catch((error) => console.warn(error));
+}
+
+async function pollForever() {
+  let version = 0;
+  for (;;) {
+    try {
+      const response = await fetch(`/api/state?since=${version}&client=${client}`);
+      if (!response.ok) throw new Error(`state: ${response.status}`);
+      const state = await response.json();
+      showConnection('');
+      version = state.version;
+      render(state);
+      if (state.shutdown) {
+        showConnection('ZELKA を終了しました。このタブは閉じてかまいません。');
+        return;
+      }
+    } catch (error) {
+      showConnection('ZELKA との接続が切れました。再接続しています…');
+      await new Promise((resolve) => setTimeout(resolve, 1500));
+    }
+  }
+}
+
+function showConnection(text) {
+  const banner = document.getElementById('connection');
+  banner.textContent = text;
+  banner.hidden = !text;
+}
+
+// --- rendering the state --------------------------------------------------------
+
+function render(state) {
+  lastState = state;
+  const requests = state.requests || [];
+  renderViews(state.views, requests);
+  renderEntryMenu(state.entryMenu);
+  renderProgress(state.progress);
+  renderNotice(state.document);
+  renderModals(requests.filter((r) => MODAL_KINDS.has(r.kind)));
+  for (const request of requests) if (!MODAL_KINDS.has(request.kind)) runPageOperation(request);
+  settleNavigations(state.navigationReplies || {});
+}
+
+function renderViews(views, requests) {
+  let title = APP_TITLE;
+  for (const view of ['main', 'entry']) {
+    const section = document.getElementById(`view-${view}`);
+    const visible = !!views[view].visible;
+    section.hidden = !visible;
+    if (visible) title = VIEW_TITLES[view];
+    // A tab that missed the navigation (a reload, a second tab) shows the page too.
+    const page = views[view].page;
+    const navigating = requests.some((r) => r.kind === 'navigate' && r.view === view);
+    if (page && page !== loadedPage[view] && !navigating) loadFrame(view, page);
+  }
+  document.title = title;
+}
+
+function renderEntryMenu(menu) {
+  const holder = document.getElementById('entry-menu');
+  holder.hidden = !menu;
+  if (!menu) return;
+  const key = JSON.stringify(menu);
+  if (holder.dataset.key === key) return;
+  holder.dataset.key = key;
+  const button = document.getElementById('entry-menu-button');
+  // "ジャンプ(&J)": the letter after & is the access key, shown underlined.
+  const amp = menu.caption.indexOf('&');
+  button.replaceChildren(menu.caption.slice(0, amp));
+  if (amp >= 0) {
+    const u = document.createElement('u');
+    u.textContent = menu.caption[amp + 1];
+    button.append(u, menu.caption.slice(amp + 2));
+  }
+  const list = document.getElementById('entry-menu-list');
+  list.replaceChildren(...menu.items.map((item) => {
+    const li = document.createElement('li');
+    li.setAttribute('role', 'menuitem');
+    li.tabIndex = -1;
+    li.textContent = item.caption;
+    li.dataset.item = item.id;
+    if (!item.enabled) li.setAttribute('aria-disabled', 'true');
+    return li;
+  }));
+}
+
+function renderProgress(progress) {
+  const panel = document.getElementById('progress');
+  panel.hidden = !progress;
+  if (!progress) return;
+  panel.querySelector('.progress-caption').textContent = progress.caption;
+  const bar = panel.querySelector('progress');
+  bar.max = Math.max(progress.total, 1);
+  bar.value = Math.min(progress.done, progress.total);
+  panel.querySelector('.progress-count').textContent = `${progress.done} / ${progress.total}`;
+}
+
+// A document the program opened, announced once per tab session.
+function renderNotice(documentNotice) {
+  if (!documentNotice) return;
+  const serial = String(documentNotice.serial);
+  if (sessionStorage.getItem('zelka-notice') === serial) return;
+  sessionStorage.setItem('zelka-notice', serial);
+  const notice = document.getElementById('notice');
+  notice.replaceChildren(`文書を開きました: ${documentNotice.path}`);
+  if (documentNotice.url) {
+    const link = document.createElement('a');
+    link.href = documentNotice.url;
+    link.target = '_blank';
+    link.rel = 'noopener';
+    link.textContent = 'このタブで表示';
+    notice.append(' ', link);
+  }
+  notice.hidden = false;
+  clearTimeout(renderNotice.timer);
+  renderNotice.timer = setTimeout(() => { notice.hidden = true; }, 15000);
+}
+
+// --- page frames and the bridge ---------------------------------------------------
+
+function pageUrl(page) {
+  return '/' + page.split('/').map(encodeURIComponent).join('/');
+}
+
+// Shows a page in a frame and resolves once it has completely loaded.
+function loadFrame(view, page) {
+  loadedPage[view] = page;
+  const frame = frames[view];
+  return new Promise((resolve) => {
+    frame.addEventListener('load', () => resolve(true), { once: true });
+    const url = new URL(pageUrl(page), location.href).href;
+    passes[view] = url;
+    frame.contentWindow.location.replace(url);
+  });
+}
+
+// Every page the frame loads gets the bridge: status texts become events and
+// navigations wait for the program's permission.
+function installBridge(view) {
+  const frame = frames[view];
+  let win;
+  let doc;
+  try {
+    win = frame.contentWindow;
+    doc = win.document;
+  } catch (error) {
+    return;  // a foreign page: nothing to bridge
+  }
+  let status = '';
+  Object.defineProperty(win, 'status', {
+    configurable: true,
+    get: () => status,
+    set: (value) => {
+      status = String(value);
+      if (status !== '') sendEvent({ type: 'status', view, text: status });
+    },
+  });
+  // Pages written for the old document model reach the window this way.
+  try {
+    Object.defineProperty(doc, 'parentWindow', { configurable: true, get: () => win });
+  } catch (error) { /* already defined */ }
+  bridges[view] = { clear: () => { status = ''; } };
+
+  // Links and forms aimed at the shell itself stay in their frame.
+  for (const element of doc.querySelectorAll('a[target], form[target], base[target]')) {
+    if (['_top', '_parent'].includes(element.getAttribute('target').toLowerCase())) {
+      element.setAttribute('target', '_self');
+    }
+  }
+  if (win.navigation) {
+    win.navigation.addEventListener('navigate', (event) => onFrameNavigate(view, win, event));
+  }
+  doc.addEventListener('mousemove', (event) => {
+    const box = frame.getBoundingClientRect();
+    pointer.x = box.left + event.clientX;
+    pointer.y = box.top + event.clientY;
+  }, true);
+}
+
+function onFrameNavigate(view, win, event) {
+  const url = event.destination.url;
+  if (passes[view] === url) {
+    passes[view] = null;
+    return;
+  }
+  if (!event.cancelable || event.hashChange || event.downloadRequest !== null) return;
+  if (url.startsWith('javascript:') || url === 'about:blank') return;
+  event.preventDefault();
+  const formData = event.formData;
+  const postData = formData ? new URLSearchParams(formData).toString() : '';
+  post('/api/event', { type: 'navigate', view, url, post: postData })
+    .then(({ id }) => {
+      pendingNavigations.set(id, { view, win, url, formData });
+      if (lastState) settleNavigations(lastState.navigationReplies || {});
+    })
+    .catch((error) => console.warn(error));
+}
+
+function settleNavigations(replies) {
+  for (const [id, pending] of pendingNavigations) {
+    if (!(String(id) in replies)) continue;
+    pendingNavigations.delete(id);
+    if (!replies[String(id)]) continue;
+    passes[pending.view] = pending.url;
+    if (pending.formData) submitPosted(pending.win, pending.url, pending.formData);
+    else pending.win.location.href = pending.url;
+  }
+}
+
+function submitPosted(win, url, formData) {
+  const form = win.document.createElement('form');
+  form.method = 'post';
+  form.action = url;
+  form.hidden = true;
+  for (const [name, value] of formData) {
+    const input = win.document.createElement('input');
+    input.type = 'hidden';
+    input.name = name;
+    input.value = typeof value === 'string' ? value : value.name;
+    form.append(input);
+  }
+  win.document.body.append(form);
+  form.submit();
+}
+
+for (const view of ['main', 'entry']) {
+  frames[view].addEventListener('load', () => installBridge(view));
+}
+
+// --- page operations --------------------------------------------------------------
+
+function runPageOperation(request) {
+  if (doneRequests.has(request.id)) return;
+  doneRequests.add(request.id);
+  opChain = opChain
+    .then(() => pageOperation(request))
+    .then((result) => answer(request.id, result))
+    .catch((error) => {
+      console.warn(error);
+      return answer(request.id, { ok: false, error: String(error) });
+    });
+}
+
+function firstForm(view) {
+  try {
+    return frames[view].contentWindow.document.forms[0] || null;
+  } catch (error) {
+    return null;
+  }
+}
+
+function findElement(view, name) {
+  const form = firstForm(view);
+  let found = form ? form.elements.namedItem(name) : null;
+  if (!found) {
+    try {
+      found = frames[view].contentWindow.document.getElementsByName(name)[0] || null;
+    } catch (error) {
+      found = null;
+    }
+  }
+  return found;
+}
+
+async function pageOperation(request) {
+  const view = request.view;
+  switch (request.kind) {
+    case 'navigate':
+      return { ok: await loadFrame(view, request.page) };
+    case 'readForm': {
+      const form = firstForm(view);
+      const elements = form ? Array.from(form.elements).filter((e) => e.type !== 'fieldset') : [];
+      return {
+        elements: elements.map((e) => ({
+          name: e.name || '',
+          type: e.type || '',
+          value: e.value == null ? '' : String(e.value),
+          checked: !!e.checked,
+        })),
+      };
+    }
+    case 'writeForm':
+      for (const update of request.updates) writeElement(view, update);
+      return {};
+    case 'focus': {
+      const element = findElement(view, request.name);
+      const target = element && element.length !== undefined && !element.tagName ? element[0] : element;
+      if (target && target.focus) {
+        target.scrollIntoView({ block: 'nearest' });
+        target.focus();
+      }
+      return {};
+    }
+    case 'clearStatus':
+      if (bridges[view]) bridges[view].clear();
+      return {};
+    default:
+      return { ok: false, error: `unknown operation ${request.kind}` };
+  }
+}
+
+function writeElement(view, update) {
+  const found = findElement(view, update.name);
+  if (!found) return;
+  // A group of radio buttons with one name comes back as a list.
+  const group = found.tagName ? [found] : Array.from(found);
+  if ('value' in update) found.value = update.value;
+  for (const element of group) {
+    if ('checked' in update) element.checked = update.checked;
+    if ('background' in update) element.style.backgroundColor = update.background;
+  }
+}
+
+// --- modal overlays ---------------------------------------------------------------
+
+const overlays = document.getElementById('overlays');
+const shown = new Map();  // request id -> { backdrop, key }
+
+function renderModals(modals) {
+  const ids = new Set(modals.map((m) => m.id));
+  for (const [id, entry] of shown) {
+    if (!ids.has(id)) {
+      entry.backdrop.remove();
+      shown.delete(id);
+    }
+  }
+  for (const request of modals) {
+    const key = JSON.stringify(request);
+    const entry = shown.get(request.id);
+    if (entry && entry.key === key) continue;
+    const backdrop = entry ? entry.backdrop : document.createElement('div');
+    if (!entry) {
+      backdrop.className = 'backdrop';
+      overlays.append(backdrop);
+    }
+    const previous = entry && entry.box;
+    const box = buildModal(request, previous);
+    backdrop.replaceChildren(box);
+    shown.set(request.id, { backdrop, key, box });
+    place(box, request, previous);
+    restoreFocus(box, previous);
+  }
+  // Only the topmost box takes input; the windows beneath wait.
+  const top = modals.length ? shown.get(modals[modals.length - 1].id).backdrop : null;
+  for (const { backdrop } of shown.values()) backdrop.inert = backdrop !== top;
+  for (const view of ['main', 'entry']) document.getElementById(`view-${view}`).inert = !!top;
+  if (top && !top.contains(document.activeElement)) focusFirst(top);
+}
+
+function buildModal(request, previous) {
+  switch (request.kind) {
+    case 'message': return buildMessage(request);
+    case 'input': return buildInput(request);
+    case 'save': return buildSave(request, previous);
+    default: return buildDialog(request, previous);
+  }
+}
+
+function element(tag, props = {}, ...children) {
+  const node = document.createElement(tag);
+  for (const [name, value] of Object.entries(props)) {
+    if (name === 'class') node.className = value;
+    else if (name.startsWith('on')) node.addEventListener(name.slice(2), value);
+    else if (name in node && typeof value !== 'string') node[name] = value;
+    else node.setAttribute(name, value);
+  }
+  node.append(...children.filter((c) => c !== null && c !== undefined));
+  return node;
+}
+
+// A box with a caption bar; `close` adds the × button.
+function modalBox(kind, caption, close) {
+  const title = caption || APP_TITLE;
+  const box = element('div', { class: `modal ${kind}`, role: 'dialog', 'aria-modal': 'true', 'aria-label': title });
+  const bar = element('div', { class: 'modal-caption' }, element('span', { class: 'modal-title' }, title));
+  if (close) {
+    bar.append(element('button', {
+      type: 'button', class: 'close-button', 'aria-label': '閉じる', title: '閉じる', onclick: close,
+    }, '×'));
+  }
+  box.append(bar);
+  return box;
+}
+
+function plainText(text) {
+  return String(text).replace(/\r\n?/g, '\n');
+}
+
+const ICON_GLYPHS = { critical: '×', exclamation: '!', information: 'i' };
+const ICON_NAMES = { critical: 'エラー', exclamation: '警告', information: '情報' };
+
+function iconFor(kind) {
+  if (!ICON_GLYPHS[kind]) return null;
+  return element('span', { class: `icon icon-${kind}`, role: 'img', 'aria-label': ICON_NAMES[kind] },
+    ICON_GLYPHS[kind]);
+}
+
+function buttonRow(buttons) {
+  return element('div', { class: 'buttons' }, ...buttons.map(([label, onclick, extra = {}]) =>
+    element('button', { type: 'button', onclick, ...extra }, label)));
+}
+
+function buildMessage(request) {
+  const box = modalBox('message', request.title, null);
+  if (request.icon !== 'none') box.dataset.icon = request.icon;
+  box.append(element('div', { class: 'message-body' },
+    iconFor(request.icon),
+    element('p', { class: 'message-text' }, plainText(request.text))));
+  const reply = (value) => () => answer(request.id, value);
+  const buttons = {
+    ok: [['OK', reply('ok')]],
+    okcancel: [['OK', reply('ok')], ['キャンセル', reply('cancel')]],
+    yesno: [['はい', reply('yes')], ['いいえ', reply('no')]],
+  }[request.buttons];
+  box.append(buttonRow(buttons));
+  box.addEventListener('keydown', (event) => {
+    if (event.key !== 'Escape') return;
+    if (request.buttons === 'okcancel') answer(request.id, 'cancel');
+    if (request.buttons === 'ok') answer(request.id, 'ok');
+  });
+  return box;
+}
+
+function buildInput(request) {
+  const box = modalBox('input', request.title, null);
+  const inputId = `input-${request.id}`;
+  const input = element('input', { id: inputId, type: 'text', value: request.text, autocomplete: 'off' });
+  const ok = () => answer(request.id, { ok: true, text: input.value });
+  const cancel = () => answer(request.id, { ok: false });
+  input.addEventListener('keydown', (event) => { if (event.key === 'Enter') ok(); });
+  box.addEventListener('keydown', (event) => { if (event.key === 'Escape') cancel(); });
+  box.append(
+    element('div', { class: 'input-body' },
+      element('label', { for: inputId, class: 'prompt' }, plainText(request.prompt)), input),
+    buttonRow([['OK', ok], ['キャンセル', cancel]]));
+  return box;
+}
+
+// --- save-file dialog ---------------------------------------------------------------
+
+function globMatches(pattern, name) {
+  if (pattern === '*.*' || pattern === '*') return true;
+  const regex = new RegExp('^' + pattern.replace(/[.+^${}()|[\]\\]/g, '\\$&')
+    .replace(/\*/g, '.*').replace(/\?/g, '.') + '$', 'i');
+  return regex.test(name);
+}
+
+function buildSave(request, previous) {
+  const box = modalBox('save', request.title || '名前を付けて保存', () => answer(request.id, { cancel: true }));
+  const keep = previous && previous.saveState;
+  const state = keep || { dir: request.dir, name: request.fileName || '', type: 0 };
+  box.saveState = state;
+  const nameId = `save-name-${request.id}`;
+  const typeId = `save-type-${request.id}`;
+  const dirLabel = element('span', { class: 'save-dir' });
+  const list = element('ul', { class: 'file-list', role: 'listbox', 'aria-label': 'フォルダーの内容' });
+  const nameInput = element('input', { id: nameId, type: 'text', value: state.name, autocomplete: 'off' });
+  const typeSelect = element('select', { id: typeId },
+    ...request.types.map((t, i) => element('option', { value: String(i) }, t.label)));
+  typeSelect.value = String(state.type);
+  const error = element('p', { class: 'save-error', role: 'alert' }, request.error || '');
+  let listing = null;
+
+  const showListing = () => {
+    if (!listing) return;
+    dirLabel.textContent = listing.dir;
+    const patterns = (request.types[state.type] || { patterns: ['*.*'] }).patterns;
+    const items = listing.entries.filter((e) => e.folder || patterns.some((p) => globMatches(p, e.name)));
+    list.replaceChildren(...items.map((entry) => {
+      const item = element('li', {
+        role: 'option', tabIndex: -1, class: entry.folder ? 'folder' : 'file', 'aria-selected': 'false',
+      }, element('span', { class: 'entry-icon', 'aria-hidden': 'true' }, entry.folder ? '📁' : '📄'), entry.name);
+      item.addEventListener('click', () => {
+        for (const other of list.children) other.setAttribute('aria-selected', 'false');
+        item.setAttribute('aria-selected', 'true');
+        if (!entry.folder) {
+          nameInput.value = entry.name;
+          state.name = entry.name;
+        }
+      });
+      item.addEventListener('dblclick', () => {
+        if (entry.folder) openFolder(joinPath(listing.dir, entry.name));
+        else save();
+      });
+      return item;
+    }));
+    if (!listing.entries.length && listing.error) error.textContent = listing.error;
+  };
+  const openFolder = async (dir) => {
+    try {
+      const response = await fetch(`/api/folder?request=${request.id}&dir=${encodeURIComponent(dir)}`);
+      if (!response.ok) return;
+      const next = await response.json();
+      if (next.error) {
+        error.textContent = next.error;
+        return;
+      }
+      listing = next;
+      state.dir = next.dir;
+      error.textContent = '';
+      showListing();
+    } catch (failure) {
+      console.warn(failure);
+    }
+  };
+  const save = () => {
+    const name = nameInput.value.trim();
+    if (!name) {
+      error.textContent = 'ファイル名を入力してください。';
+      nameInput.focus();
+      return;
+    }
+    answer(request.id, { path: name.startsWith('/') ? name : joinPath(state.dir, name) });
+  };
+  nameInput.addEventListener('input', () => { state.name = nameInput.value; });
+  nameInput.addEventListener('keydown', (event) => { if (event.key === 'Enter') save(); });
+  typeSelect.addEventListener('change', () => { state.type = Number(typeSelect.value); showListing(); });
+  box.addEventListener('keydown', (event) => {
+    if (event.key === 'Escape' && !request.question) answer(request.id, { cancel: true });
+  });
+
+  box.append(element('div', { class: 'save-body' },
+    element('div', { class: 'save-location' },
+      element('button', { type: 'button', class: 'up-button', onclick: () => listing && listing.parent && openFolder(listing.parent) }, '上へ'),
+      dirLabel),
+    list,
+    element('div', { class: 'field' }, element('label', { for: nameId }, 'ファイル名'), nameInput),
+    element('div', { class: 'field' }, element('label', { for: typeId }, 'ファイルの種類'), typeSelect),
+    error),
+  buttonRow([['保存', save, { class: 'primary' }], ['キャンセル', () => answer(request.id, { cancel: true })]]));
+  openFolder(state.dir);
+
+  if (request.question) {
+    const question = modalBox('message', request.title || '名前を付けて保存', null);
+    question.dataset.icon = 'exclamation';
+    question.classList.add('nested');
+    question.append(
+      element('div', { class: 'message-body' }, iconFor('exclamation'),
+        element('p', { class: 'message-text' }, request.question)),
+      buttonRow([
+        ['はい', () => answer(request.id, { path: request.pending, overwrite: true })],
+        ['いいえ', () => answer(request.id, { back: true })],
+      ]));
+    for (const child of Array.from(box.children)) child.inert = true;
+    box.append(question);
+  }
+  return box;
+}
+
+function joinPath(dir, name) {
+  return dir.endsWith('/') ? dir + name : `${dir}/${name}`;
+}
+
+// --- generic dialogs --------------------------------------------------------------------
+
+const calendarMonths = new Map();  // control key -> month shown, "YYYY-MM"
+
+function buildDialog(request, previous) {
+  const box = modalBox('dialog', request.caption, () => sendDialog(request, box, { event: 'close' }));
+  box.dataset.request = request.id;
+  const body = element('div', { class: 'dialog-body' });
+  let row = null;
+  for (const control of request.controls) {
+    const node = buildControl(request, box, control);
+    node.hidden = !control.visible;
+    node.dataset.control = control.id;
+    // Neighbouring buttons share a row, as do neighbouring fields.
+    const group = control.kind === 'button' ? 'buttons' : ['text', 'select'].includes(control.kind) ? 'fields' : null;
+    if (group && row && row.dataset.group === group) {
+      row.append(node);
+    } else if (group) {
+      row = element('div', { class: group === 'buttons' ? 'buttons' : 'field-row' }, node);
+      row.dataset.group = group;
+      body.append(row);
+    } else {
+      row = null;
+      body.append(node);
+    }
+  }
+  box.append(body);
+  box.addEventListener('keydown', (event) => onDialogKey(request, box, event));
+  return box;
+}
+
+function controlKey(request, control) {
+  return `${request.id}:${control.id}`;
+}
+
+function buildControl(request, box, control) {
+  const id = `c-${request.id}-${control.id}`;
+  switch (control.kind) {
+    case 'text': {
+      const input = element('input', { id, type: 'text', value: control.value, autocomplete: 'off' });
+      input.dataset.value = control.id;
+      return element('div', { class: 'field' }, element('label', { for: id }, control.caption), input);
+    }
+    case 'select': {
+      const select = element('select', { id },
+        ...control.options.map((o) => element('option', { value: o }, o)));
+      select.value = control.value;
+      select.dataset.value = control.id;
+      const label = control.caption
+        ? element('label', { for: id }, control.caption)
+        : null;
+      if (!label) select.setAttribute('aria-label', control.id);
+      return element('div', { class: 'field' }, label, select);
+    }
+    case 'button':
+      return element('button', {
+        type: 'button', id, onclick: () => sendDialog(request, box, { event: 'click', control: control.id }),
+      }, control.caption);
+    case 'label':
+      return element('p', { class: 'label', id }, plainText(control.caption || control.value));
+    case 'grid':
+      return buildGrid(request, box, control, id);
+    case 'calendar':
+      return buildCalendar(request, box, control, id);
+    default:
+      return element('div', { id }, control.caption);
+  }
+}
+
+function buildGrid(request, box, control, id) {
+  const table = element('table', { class: 'grid', id, role: 'grid', 'aria-label': control.caption || control.id });
+  table.dataset.selection = control.id;
+  table.dataset.selected = String(control.selected);
+  table.append(element('thead', {}, element('tr', {}, ...control.columns.map((c) => element('th', { scope: 'col' }, c)))));
+  const body = element('tbody');
+  control.rows.forEach((cells, index) => {
+    const tr = element('tr', { 'aria-selected': String(index === control.selected), tabIndex: -1 },
+      ...cells.map((cell) => element('td', {}, cell)));
+    tr.addEventListener('click', () => {
+      for (const other of body.children) other.setAttribute('aria-selected', 'false');
+      tr.setAttribute('aria-selected', 'true');
+      table.dataset.selected = String(index);
+    });
+    tr.addEventListener('dblclick', () => {
+      table.dataset.selected = String(index);
+      sendDialog(request, box, { event: 'dblclick', control: control.id, row: index });
+    });
+    body.append(tr);
+  });
+  table.append(body);
+  return element('div', { class: 'grid-frame' }, table);
+}
+
+function isoDate(year, month, day) {
+  return `${String(year).padStart(4, '0')}-${String(month).padStart(2, '0')}-${String(day).padStart(2, '0')}`;
+}
+
+function daysIn(year, month) {
+  return new Date(year, month, 0).getDate();
+}
+
+function buildCalendar(request, box, control, id) {
+  const holder = element('div', { class: 'calendar', id, role: 'group', 'aria-label': control.caption || 'カレンダー' });
+  holder.dataset.value = control.id;
+  const today = new Date();
+  const parsed = /^(\d{4})-(\d{2})-(\d{2})$/.exec(control.value);
+  let value = parsed ? control.value : isoDate(today.getFullYear(), today.getMonth() + 1, today.getDate());
+  holder.dataset.current = value;
+
+  const draw = () => {
+    const [year, month, day] = value.split('-').map(Number);
+    const move = (delta) => {
+      const target = new Date(year, month - 1 + delta, 1);
+      const y = target.getFullYear();
+      const m = target.getMonth() + 1;
+      value = isoDate(y, m, Math.min(day, daysIn(y, m)));
+      holder.dataset.current = value;
+      draw();
+    };
+    const head = element('div', { class: 'calendar-head' },
+      element('button', { type: 'button', 'aria-label': '前の月', onclick: () => move(-1) }, '‹'),
+      element('span', { class: 'calendar-month' }, `${year}年${month}月`),
+      element('button', { type: 'button', 'aria-label': '次の月', onclick: () => move(1) }, '›'));
+    const grid = element('div', { class: 'calendar-days' },
+      ...['日', '月', '火', '水', '木', '金', '土'].map((d) => element('span', { class: 'weekday' }, d)));
+    const offset = new Date(year, month - 1, 1).getDay();
+    for (let i = 0; i < offset; i++) grid.append(element('span'));
+    for (let d = 1; d <= daysIn(year, month); d++) {
+      const weekday = (offset + d - 1) % 7;
+      grid.append(element('button', {
+        type: 'button',
+        class: `day${weekday === 0 ? ' sunday' : weekday === 6 ? ' saturday' : ''}`,
+        'aria-label': `${year}年${month}月${d}日`,
+        'aria-pressed': String(d === day),
+        onclick: () => {
+          value = isoDate(year, month, d);
+          holder.dataset.current = value;
+          draw();
+          sendDialog(request, box, { event: 'click', control: control.id });
+        },
+      }, String(d)));
+    }
+    holder.replaceChildren(head, grid);
+  };
+  draw();
+  return holder;
+}
+
+function dialogValues(box) {
+  const values = {};
+  const selections = {};
+  for (const node of box.querySelectorAll('[data-value]')) {
+    values[node.dataset.value] = node.classList.contains('calendar') ? node.dataset.current : node.value;
+  }
+  for (const table of box.querySelectorAll('[data-selection]')) {
+    selections[table.dataset.selection] = Number(table.dataset.selected);
+  }
+  return { values, selections };
+}
+
+function sendDialog(request, box, event) {
+  return answer(request.id, { ...event, ...dialogValues(box) });
+}
+
+function onDialogKey(request, box, event) {
+  let key = null;
+  if (event.key === 'Escape') key = 'Escape';
+  else if (event.key === 'Enter' && event.target.tagName === 'INPUT') key = 'Enter';
+  else if (event.shiftKey && event.ctrlKey && event.altKey && /^(Key|Digit)/.test(event.code)) {
+    key = `Shift+Ctrl+Alt+${event.code.replace(/^(Key|Digit)/, '')}`;
+  }
+  if (!key) return;
+  event.preventDefault();
+  event.stopPropagation();
+  sendDialog(request, box, { event: 'key', key });
+}
+
+// --- placement and focus ------------------------------------------------------------
+
+function place(box, request, previous) {
+  if (request.placement !== 'pointer') return;
+  if (previous && previous.style.left) {
+    box.style.left = previous.style.left;
+    box.style.top = previous.style.top;
+    box.classList.add('at-pointer');
+    return;
+  }
+  box.classList.add('at-pointer');
+  // Top-left at the pointer, pulled back so the whole box stays on screen.
+  const { width, height } = box.getBoundingClientRect();
+  const left = Math.max(0, Math.min(pointer.x, window.innerWidth - width));
+  const top = Math.max(0, Math.min(pointer.y, window.innerHeight - height));
+  box.style.left = `${left}px`;
+  box.style.top = `${top}px`;
+}
+
+function restoreFocus(box, previous) {
+  if (!previous) return;
+  const active = document.activeElement;
+  if (!active || !previous.contains(active)) return;
+  const holder = active.closest('[data-control]');
+  const target = holder && box.querySelector(`[data-control="${CSS.escape(holder.dataset.control)}"]`);
+  const focusable = target && (target.matches('button, input, select') ? target : target.querySelector('input, select, button'));
+  if (focusable) focusable.focus();
+}
+
+function focusFirst(container) {
+  const target = container.querySelector('.modal:not([inert]) input:not([hidden]), .nested button, .modal button:not(.close-button)');
+  if (target) target.focus();
+}
+
+window.addEventListener('mousemove', (event) => {
+  pointer.x = event.clientX;
+  pointer.y = event.clientY;
+}, true);
+
+// --- menus and window buttons ----------------------------------------------------------
+
+document.querySelector('[data-item="IDM_VerInfo"]').addEventListener('click', () => {
+  sendEvent({ type: 'menu', item: 'IDM_VerInfo' });
+});
+document.getElementById('entry-close').addEventListener('click', () => {
+  sendEvent({ type: 'close', view: 'entry' });
+});
+
+const menuButton = document.getElementById('entry-menu-button');
+const menuList = document.getElementById('entry-menu-list');
+function setMenuOpen(open) {
+  menuList.hidden = !open;
+  menuButton.setAttribute('aria-expanded', String(open));
+  if (open) {
+    const first = menuList.querySelector('[role="menuitem"]:not([aria-disabled])');
+    if (first) first.focus();
+  }
+}
+menuButton.addEventListener('click', () => setMenuOpen(menuList.hidden));
+menuList.addEventListener('click', (event) => {
+  const item = event.target.closest('[role="menuitem"]');
+  if (!item || item.getAttribute('aria-disabled')) return;
+  setMenuOpen(false);
+  sendEvent({ type: 'menu', item: item.dataset.item });
+});
+menuList.addEventListener('keydown', (event) => {
+  const items = Array.from(menuList.querySelectorAll('[role="menuitem"]'));
+  const index = items.indexOf(document.activeElement);
+  if (event.key === 'Escape') {
+    setMenuOpen(false);
+    menuButton.focus();
+  } else if (event.key === 'ArrowDown' || event.key === 'ArrowUp') {
+    event.preventDefault();
+    const step = event.key === 'ArrowDown' ? 1 : -1;
+    items[(index + step + items.length) % items.length].focus();
+  } else if (event.key === 'Enter' || event.key === ' ') {
+    event.preventDefault();
+    document.activeElement.click();
+  }
+});
+document.addEventListener('click', (event) => {
+  if (!menuList.hidden && !event.target.closest('#entry-menu')) setMenuOpen(false);
+});
+
+pollForever();
