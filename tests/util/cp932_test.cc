@@ -1,0 +1,69 @@
+#include "util/cp932.h"
+
+#include <gtest/gtest.h>
+
+#include "util/utf8.h"
+
+namespace zelka {
+namespace {
+
+std::string Fail(char32_t c) {
+  ADD_FAILURE() << "unexpected unmappable U+" << std::hex << static_cast<uint32_t>(c);
+  return "";
+}
+
+TEST(Cp932Test, AsciiKanjiAndKatakanaRoundTrip) {
+  std::string text = "ZELKA 2.0 アセスメント表 ｱｾｽﾒﾝﾄ\r\n";
+  std::string bytes = Utf8ToCp932(text, Fail);
+  EXPECT_EQ(Cp932ToUtf8(bytes), text);
+}
+
+TEST(Cp932Test, SecondByteBackslashIsKeptWhole) {
+  // 表 is 95 5C: the second byte is "\" and must stay part of the character.
+  EXPECT_EQ(Utf8ToCp932("表", Fail), std::string("\x95\x5C"));
+  EXPECT_EQ(Cp932ToUtf8("\x95\x5C"), "表");
+  for (const char* text : {"予", "ソ", "能", "十", "申"}) EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(text, Fail)), text);
+}
+
+// Characters that other CP932 tables fold silently into look-alikes: the
+// full-width forms CP932 holds round trip, the others reach the handler.
+TEST(Cp932Test, LookAlikesAreNeverFoldedSilently) {
+  for (const char* text : {"～", "－", "∥", "￠", "￡", "￢"}) {
+    EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(text, Fail)), text) << text;
+  }
+  for (char32_t c : {U'〜', U'−', U'‖', U'¢', U'£', U'¬', U'€', U'𠮷'}) {
+    std::string text = "a";
+    AppendUtf8(text, c);
+    text += "b";
+    std::vector<char32_t> handed;
+    std::string bytes = Utf8ToCp932(text, [&](char32_t u) {
+      handed.push_back(u);
+      return XmlCharacterReference(u);
+    });
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(handed[0], c);
+    EXPECT_EQ(bytes, "a&#" + std::to_string(c) + ";b");
+  }
+}
+
+TEST(Cp932Test, EscapesForTheTwoFileFormats) {
+  EXPECT_EQ(XmlCharacterReference(U'〜'), "&#12316;");
+  EXPECT_EQ(RtfUnicodeEscape(U'〜'), "\\u12316?");
+  EXPECT_EQ(RtfUnicodeEscape(0xFF5E), "\\u-162?");  // signed 16-bit, as RTF wants
+  EXPECT_EQ(RtfUnicodeEscape(U'𠮷'), "\\u-10174?\\u-8265?");
+}
+
+TEST(Cp932Test, MalformedInputIsRefusedWithAClearError) {
+  EXPECT_THROW(Utf8ToCp932("\xFF", Fail), Cp932Error);
+  EXPECT_THROW(Cp932ToUtf8("a\x95"), Cp932Error);       // ends inside a character
+  EXPECT_THROW(Cp932ToUtf8("\x85\x40"), Cp932Error);    // an undefined code
+  try {
+    Cp932ToUtf8("ab\x95");
+    FAIL();
+  } catch (const Cp932Error& e) {
+    EXPECT_NE(std::string(e.what()).find("2"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace zelka
