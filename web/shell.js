@@ -189,6 +189,8 @@ function installBridge(view) {
   } catch (error) {
     return;  // a foreign page: nothing to bridge
   }
+  if (bridgedDocuments[view] === doc || doc.URL === 'about:blank') return;
+  bridgedDocuments[view] = doc;
   let status = '';
   Object.defineProperty(win, 'status', {
     configurable: true,
@@ -205,11 +207,15 @@ function installBridge(view) {
   bridges[view] = { clear: () => { status = ''; } };
 
   // Links and forms aimed at the shell itself stay in their frame.
-  for (const element of doc.querySelectorAll('a[target], form[target], base[target]')) {
-    if (['_top', '_parent'].includes(element.getAttribute('target').toLowerCase())) {
-      element.setAttribute('target', '_self');
+  const retarget = () => {
+    for (const element of doc.querySelectorAll('a[target], form[target], base[target]')) {
+      if (['_top', '_parent'].includes(element.getAttribute('target').toLowerCase())) {
+        element.setAttribute('target', '_self');
+      }
     }
-  }
+  };
+  if (doc.readyState === 'loading') doc.addEventListener('DOMContentLoaded', retarget);
+  else retarget();
   if (win.navigation) {
     win.navigation.addEventListener('navigate', (event) => onFrameNavigate(view, win, event));
   }
@@ -266,9 +272,16 @@ function submitPosted(win, url, formData) {
   form.submit();
 }
 
+// A page gets its bridge as soon as its document exists, long before its
+// images and styles have loaded, so that a quick click is not lost.
+const bridgedDocuments = { main: null, entry: null };
 for (const view of ['main', 'entry']) {
   frames[view].addEventListener('load', () => installBridge(view));
 }
+setInterval(() => {
+  installBridge('main');
+  installBridge('entry');
+}, 25);
 
 // --- page operations --------------------------------------------------------------
 

@@ -1,0 +1,93 @@
+// Starts the real program on a fresh copy of its program directory, opens
+// Debian's chromium on it, and tears both down again.
+import { spawn } from 'node:child_process';
+import { cpSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const ZELKA_BIN = process.env.ZELKA_BIN || path.resolve(here, '../../build/zelka-app/zelka');
+export const APP_TITLE = 'ZELKA2.0 アセスメント表';
+
+// The delivered data files beside the executable, without the program itself,
+// its web files or any database left from a run.
+function copyProgramDirectory(target) {
+  const source = path.dirname(ZELKA_BIN);
+  const skip = new Set([path.basename(ZELKA_BIN), 'web', 'ZELKA20.mdb', '_ZELKA20.mdb', 'ZELKA20.lock']);
+  for (const name of readdirSync(source)) {
+    if (!skip.has(name)) cpSync(path.join(source, name), path.join(target, name), { recursive: true });
+  }
+}
+
+export async function startZelka() {
+  const appDir = mkdtempSync(path.join(tmpdir(), 'zelka-app-'));
+  copyProgramDirectory(appDir);
+  const child = spawn(ZELKA_BIN, ['--app-dir', appDir, '--port', '0', '--no-browser'],
+    { stdio: ['ignore', 'pipe', 'pipe'] });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => { stderr += chunk; });
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  const url = await new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => reject(new Error(`zelka printed no URL; stderr: ${stderr}`)), 20000);
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const line = out.split('\n').find((l) => l.startsWith('http://127.0.0.1:'));
+      if (line) {
+        clearTimeout(timer);
+        resolve(line.trim());
+      }
+    });
+    exited.then(({ code }) => reject(new Error(`zelka ended (${code}) before serving; stderr: ${stderr}`)));
+  });
+  return {
+    url,
+    origin: new URL(url).origin,
+    token: new URL(url).searchParams.get('token'),
+    appDir,
+    exited,
+    stderr: () => stderr,
+    async stop() {
+      if (child.exitCode === null && child.signalCode === null) child.kill('SIGTERM');
+      await exited;
+      rmSync(appDir, { recursive: true, force: true });
+    },
+  };
+}
+
+// chromium.launch gives every browser a fresh temporary profile of its own.
+export async function launchBrowser() {
+  const browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  return { browser, close: () => browser.close() };
+}
+
+// The program and a tab on its start address, with the main menu loaded.
+export async function openZelka() {
+  const zelka = await startZelka();
+  const chrome = await launchBrowser();
+  const context = await chrome.browser.newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
+  const page = await context.newPage();
+  await page.goto(zelka.url);
+  const menu = page.frameLocator('#frame-main');
+  await menu.getByRole('button', { name: '新規受付' }).waitFor();
+  return {
+    zelka, page, menu, context,
+    async close() {
+      await chrome.close();
+      await zelka.stop();
+    },
+  };
+}
+
+// Sets the main menu page's status text, as its buttons do.
+export async function setMainStatus(page, text) {
+  const frame = page.frame({ url: /MainMenuFr\.htm/ });
+  await frame.evaluate((t) => { window.status = t; }, text);
+}
