@@ -173,7 +173,8 @@ int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostr
   Env& env = Env::Default();
   App app(env, host, app_dir);
   std::string error;
-  if (!OpenStore(app, &error)) {
+  StoreStartup store;
+  if (!OpenStore(app, &error, &store)) {
     err << "zelka: " << error << std::endl;
     return kExitFailure;
   }
@@ -186,7 +187,7 @@ int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostr
   out << url << std::endl;
   if (!command_line.no_browser && DesktopPresent() && !env.StartProgram({"xdg-open", url}, &error))
     err << "zelka: cannot open the browser (" << error << "); open " << url << std::endl;
-  ShowMainWindow(app);
+  ShowMainWindow(app, store);
   app.Run();
   relay.Attach(nullptr);  // the host goes before the watcher
   return kExitOk;

@@ -4,7 +4,7 @@
 
 #include "shell/app.h"
 #include "shell/host.h"
-#include "store/database.h"
+#include "store/store_startup.h"
 
 namespace zelka {
 
@@ -24,19 +24,20 @@ bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock,
   return false;
 }
 
-bool OpenStore(App& app, std::string* error) {
-  std::string path = app.app_dir() + "/ZELKA20.mdb";
+bool OpenStore(App& app, std::string* error, StoreStartup* report) {
   try {
-    app.AttachDatabase(Database::Open(path));
+    Catalogue catalogue = Catalogue::Load(app.app_dir() + "/" + kCatalogueFile);
+    app.AttachDatabase(OpenProgramStore(app.app_dir(), app.env(), catalogue, report));
     return true;
   } catch (const std::exception& e) {
-    if (error) *error = "cannot open the database " + path + ": " + e.what();
+    if (error) *error = e.what();
     return false;
   }
 }
 
-void ShowMainWindow(App& app) {
+void ShowMainWindow(App& app, const StoreStartup& store) {
   app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), &app.host());
+  if (store.recovered) app.host().ShowMessage(kRecoveredMessage, Buttons::kOk, Icon::kInformation);
   app.host().Navigate(View::kMain, kMainMenuPage);
   app.context().navigation_permit = false;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "shell/single_instance.h"
+#include "store/store_startup.h"
 
 namespace zelka {
 
@@ -18,6 +19,8 @@ inline constexpr const char kMainMenuPage[] = "MainMenu/MainMenuFr.htm";
 inline constexpr const char kVersionMenuId[] = "IDM_VerInfo";
 inline constexpr const char kVersionTitle[] = "ZELKA 2.0 バージョン情報";
 inline constexpr const char kQuitQuestion[] = "終了しますか？";
+inline constexpr const char kRecoveredMessage[] =
+    "データベース ZELKA20.mdb が見つからなかったため、前回の起動時の写し _ZELKA20.mdb から復元しました。";
 
 // Claims the program directory for this process (the single running copy).
 // A second copy gets the refusal on `err` and false; so does a directory
@@ -29,11 +32,12 @@ bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock,
 // served, so that a store that cannot be opened ends the program with a
 // message on standard error (naming the file; nothing is deleted) instead of
 // a browser pointing at a program that is gone. Returns false then.
-bool OpenStore(App& app, std::string* error);
+bool OpenStore(App& app, std::string* error, StoreStartup* report = nullptr);
 // Then, with the host serving: loads the settings file into the settings
 // buffer (a problem with it is shown through the host and start-up goes on),
 // shows the main menu page and clears the entry window's navigation permit.
-void ShowMainWindow(App& app);
+// A store that had to be restored from its previous copy is told to the user.
+void ShowMainWindow(App& app, const StoreStartup& store = {});
 
 // "ZELKA 2.0 添付CDソフト バージョン：1.0.49"
 std::string VersionText();

@@ -1,0 +1,96 @@
+#include "shell/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "shell/commands.h"
+#include "shell_fixture.h"
+
+namespace zelka {
+namespace {
+
+using testing::AppTest;
+using MainWindowTest = AppTest;
+
+// A scripted host that also keeps the order of what it was asked to show.
+class SequenceHost : public ScriptedHost {
+ public:
+  Answer ShowMessage(const std::string& text, Buttons buttons, Icon icon,
+                     const std::string& title) override {
+    sequence.push_back("message:" + title);
+    return ScriptedHost::ShowMessage(text, buttons, icon, title);
+  }
+  bool Navigate(View view, const std::string& page) override {
+    sequence.push_back("navigate:" + page);
+    return ScriptedHost::Navigate(view, page);
+  }
+  std::vector<std::string> sequence;
+};
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST_F(MainWindowTest, VersionBoxFromTheShellMenu) {
+  EXPECT_EQ(VersionText(), "ZELKA 2.0 添付CDソフト バージョン：1.0.49");
+  app.HandleEvent(Menu("IDM_VerInfo"));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, VersionText());
+  EXPECT_EQ(host.messages[0].title, "ZELKA 2.0 バージョン情報");
+  EXPECT_EQ(host.messages[0].icon, Icon::kInformation);
+  EXPECT_EQ(host.messages[0].buttons, Buttons::kOk);
+}
+
+TEST(MainWindowStartTest, MissingSettingsFileIsReportedAndStartUpGoesOn) {
+  testing::TempDir dir;
+  FaultInjectingEnv env;
+  SequenceHost host;
+  App app(env, host, dir.path());
+  app.context().navigation_permit = true;
+  ShowMainWindow(app);
+  // The loader's message first, then the main menu page.
+  ASSERT_EQ(host.sequence,
+            (std::vector<std::string>{"message:SetPrivateAppBuf", "navigate:" + std::string(kMainMenuPage)}));
+  EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
+  EXPECT_EQ(host.navigations, (std::vector<std::string>{"main:MainMenu/MainMenuFr.htm"}));
+  EXPECT_FALSE(app.context().navigation_permit);
+  EXPECT_EQ(app.settings().GetPrivateAppBuf("RTF", "BEGIN_ITEM"), "");
+}
+
+TEST_F(MainWindowTest, SettingsFileIsLoadedIntoTheBuffer) {
+  WriteText(dir.Child("ZELKA20.PRA"), "[RTF]\nBEGIN_ITEM\t{\\b x}¶\n\ty\n");
+  ShowMainWindow(app);
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
+  EXPECT_EQ(app.settings().GetPrivateAppBuf("RTF", "BEGIN_ITEM"), "{\\b x}\r\ny");
+}
+
+TEST_F(MainWindowTest, QuitFromTheMainLoopEndsItAndClosesTheDatabase) {
+  host.QueueEvent(Status(View::kMain, "?QUIT"));
+  host.QueueAnswer(Answer::kNo);
+  host.QueueEvent(Status(View::kMain, "?QUIT"));
+  host.QueueAnswer(Answer::kYes);
+  host.QueueEvent(Menu("IDM_VerInfo"));  // never reached
+  app.Run();
+  EXPECT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(app.database(), nullptr);
+  EXPECT_EQ(app.context().db, nullptr);
+}
+
+TEST_F(MainWindowTest, ShutdownAndTheCloseBoxEndTheLoopWithoutAsking) {
+  UiEvent close;
+  close.kind = UiEvent::Kind::kCloseWindow;
+  close.view = View::kMain;
+  host.QueueEvent(close);
+  host.QueueEvent(Menu("IDM_VerInfo"));
+  app.Run();
+  EXPECT_TRUE(host.messages.empty());
+
+  ScriptedHost idle;  // nothing scripted: the host reports a shutdown at once
+  App other(env, idle, dir.path());
+  other.Run();
+  EXPECT_TRUE(other.quit_requested());
+}
+
+}  // namespace
+}  // namespace zelka
