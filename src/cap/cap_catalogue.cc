@@ -1,7 +1,5 @@
 #include "cap/cap_catalogue.h"
 
-#include <cstdio>
-
 namespace zelka {
 
 int FindCap(std::string_view number) {
@@ -9,18 +7,5 @@ int FindCap(std::string_view number) {
     if (kCapCatalogue[i].number == number) return i;
   return -1;
 }
-
-namespace {
-
-std::string SlotField(const char* prefix, int slot) {
-  char digits[8];
-  std::snprintf(digits, sizeof digits, "%02d", slot);
-  return std::string(prefix) + digits;
-}
-
-}  // namespace
-
-std::string CapNumberField(int slot) { return SlotField("CAP番号", slot); }
-std::string CapNameField(int slot) { return SlotField("CAP種類", slot); }
 
 }  // namespace zelka

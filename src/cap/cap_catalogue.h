@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/schema.h"  // kCapSlots, CapNumberColumn, CapNameColumn: the CAP選定 row
+
 namespace zelka {
 
 struct CapEntry {
@@ -16,8 +18,7 @@ struct CapEntry {
 
 inline constexpr int kCapCount = 33;
 
-// One slot pair per catalogue entry, so that every triggered CAP has room.
-inline constexpr int kCapSlots = kCapCount;
+static_assert(kCapSlots >= kCapCount, "every catalogue entry needs a slot in CAP選定");
 
 inline constexpr std::array<CapEntry, kCapCount> kCapCatalogue = {{
     {"1", "ADL/リハ"},
@@ -58,9 +59,5 @@ inline constexpr std::array<CapEntry, kCapCount> kCapCatalogue = {{
 // The catalogue position (0 to 32) of a CAP number, compared exactly
 // (case-sensitive, no trimming); -1 when the catalogue has no such number.
 int FindCap(std::string_view number);
-
-// Field names of slot 1 to kCapSlots: "CAP番号01", "CAP種類01", …
-std::string CapNumberField(int slot);
-std::string CapNameField(int slot);
 
 }  // namespace zelka

@@ -67,13 +67,13 @@ Value KeyDate(const AssessmentKey& key) { return key.reference_date.IsoDate(); }
 std::string SlotColumns() {
   std::string columns;
   for (int slot = 1; slot <= kCapSlots; ++slot)
-    columns += ", " + QuoteName(CapNumberField(slot)) + ", " + QuoteName(CapNameField(slot));
+    columns += ", " + QuoteName(CapNumberColumn(slot)) + ", " + QuoteName(CapNameColumn(slot));
   return columns;
 }
 
 std::string NumberColumns() {
   std::string columns;
-  for (int slot = 1; slot <= kCapSlots; ++slot) columns += ", " + QuoteName(CapNumberField(slot));
+  for (int slot = 1; slot <= kCapSlots; ++slot) columns += ", " + QuoteName(CapNumberColumn(slot));
   return columns;
 }
 
@@ -128,13 +128,13 @@ std::vector<AssessmentKey> CapStore::Assessments() {
 }
 
 void CapStore::DeleteSelection(const AssessmentKey& key) {
-  db_.DeleteKey(kCapTable, key.record_number, key.reference_date);
+  db_.DeleteKey(kCapSelectionTable, key.record_number, key.reference_date);
 }
 
-void CapStore::DeleteAllSelections() { db_.DeleteAll(kCapTable); }
+void CapStore::DeleteAllSelections() { db_.DeleteAll(kCapSelectionTable); }
 
 void CapStore::SaveSelection(const CapSelection& selection) {
-  std::string sql = std::string("INSERT INTO [") + kCapTable + "] ([整理番号], [基準日], [利用者名]" + SlotColumns() +
+  std::string sql = std::string("INSERT INTO [") + kCapSelectionTable + "] ([整理番号], [基準日], [利用者名]" + SlotColumns() +
                     ") VALUES (?1, ?2, ?3";
   for (int i = 0; i < 2 * kCapSlots; ++i) sql += ", ?" + std::to_string(4 + i);
   sql += ")";
@@ -150,7 +150,7 @@ void CapStore::SaveSelection(const CapSelection& selection) {
 }
 
 std::optional<std::vector<CapSlot>> CapStore::ReadSlots(const AssessmentKey& key) {
-  Statement& query = Prepared(std::string("SELECT [整理番号]") + SlotColumns() + " FROM [" + kCapTable +
+  Statement& query = Prepared(std::string("SELECT [整理番号]") + SlotColumns() + " FROM [" + kCapSelectionTable +
                               "] WHERE [整理番号]=?1 AND [基準日]=?2");
   query.Bind(1, key.record_number);
   query.Bind(2, KeyDate(key));
@@ -164,7 +164,7 @@ std::optional<std::vector<CapSlot>> CapStore::ReadSlots(const AssessmentKey& key
 
 void CapStore::ForEachSelection(
     const std::function<void(int64_t, const std::vector<std::string>&)>& visit) {
-  Statement& query = Prepared(std::string("SELECT [整理番号]") + NumberColumns() + " FROM [" + kCapTable + "]");
+  Statement& query = Prepared(std::string("SELECT [整理番号]") + NumberColumns() + " FROM [" + kCapSelectionTable + "]");
   std::vector<std::string> numbers(kCapSlots);
   while (query.Step()) {
     for (int slot = 0; slot < kCapSlots; ++slot) numbers[slot] = TextOrEmpty(query.Get(1 + slot));

@@ -15,10 +15,9 @@
 #include "cap/assessment_rows.h"
 #include "cap/selection.h"
 #include "store/database.h"
+#include "store/schema.h"
 
 namespace zelka {
-
-inline constexpr char kCapTable[] = "CAP選定";
 
 class CapStore : public RowSource {
  public:

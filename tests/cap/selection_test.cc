@@ -108,8 +108,8 @@ TEST(Catalogue, NumbersAndSlotFields) {
   EXPECT_EQ(FindCap("30"), 32);
   EXPECT_EQ(FindCap("2A"), -1) << "the worksheet compares exactly";
   EXPECT_EQ(FindCap(" 5"), -1);
-  EXPECT_EQ(CapNumberField(1), "CAP番号01");
-  EXPECT_EQ(CapNameField(33), "CAP種類33");
+  EXPECT_EQ(CapNumberColumn(1), "CAP番号01");
+  EXPECT_EQ(CapNameColumn(33), "CAP種類33");
 }
 
 }  // namespace

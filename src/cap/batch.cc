@@ -1,0 +1,35 @@
+#include "cap/batch.h"
+
+#include "cap/cap_engine.h"
+#include "store/catalogue.h"
+#include "store/store_startup.h"
+
+namespace zelka {
+
+int RunVerifyCommand(const std::string& app_dir, const std::string& out_path, std::ostream& out,
+                     std::ostream& err) {
+  try {
+    std::unique_ptr<Database> db = Database::Open(app_dir + "/" + kDatabaseFile);
+    long last_percent = -1;
+    long total = RecomputeAllSelections(*db, [&](long done, long all) {
+      long percent = all ? done * 100 / all : 100;
+      if (percent == last_percent) return;
+      last_percent = percent;
+      err << "\rCAP検定モード: " << done << " / " << all << " (" << percent << "%)" << std::flush;
+    });
+    err << "\n";
+    out << kVerifyDoneMessage << " (" << total << " 件)\n";
+    std::string error;
+    if (!WriteVerificationExport(*db, Env::Default(), out_path, &error)) {
+      err << "ファイル " << out_path << " に書き込めませんでした: " << error << "\n";
+      return 1;
+    }
+    out << out_path << kVerifyExportedSuffix << "\n";
+    return 0;
+  } catch (const std::exception& failure) {
+    err << "\n" << failure.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace zelka
