@@ -19,6 +19,9 @@ void ForEachSection(F&& delete_rows) {
 }  // namespace
 
 void AssessmentDel(Database& db, int64_t record_number, const Date& reference_date) {
+  // Without a date the key would name every assessment of the client.
+  if (reference_date.IsZero())
+    throw StoreError("整理番号[" + std::to_string(record_number) + "] のアセスメント基準日がありません");
   const Date day = reference_date.DateOnly();
   db.InTransaction([&] {
     ForEachSection([&](const std::string& table) { db.DeleteKey(table, record_number, day); });

@@ -12,7 +12,8 @@ namespace zelka {
 
 // Deletes one assessment: its rows in the section tables A … S and its
 // CAP選定 row; the client's AA row goes too when no assessment of the client
-// remains. The intake sheet is never touched.
+// remains. The intake sheet is never touched. A zero reference date names no
+// assessment: StoreError, nothing deleted.
 void AssessmentDel(Database& db, int64_t record_number, const Date& reference_date);
 
 // Deletes everything of one client: the intake sheet (相談受付表), the AA row,

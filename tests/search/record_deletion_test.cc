@@ -62,6 +62,11 @@ TEST_F(RecordDeletionTest, ClientDeletionRemovesEverythingOfThatClientOnly) {
   ExpectSections(1, 1);
 }
 
+TEST_F(RecordDeletionTest, AssessmentWithoutADateIsNoneOfTheClients) {
+  EXPECT_THROW(AssessmentDel(*db, 2, Date{}), StoreError);
+  ExpectSections(2, 2);
+}
+
 TEST_F(RecordDeletionTest, AFailurePartWayDeletesNothing) {
   BlockDeletes("AA");
   EXPECT_THROW(AssessmentDel(*db, 1, Date{2003, 4, 1}), StoreError);
