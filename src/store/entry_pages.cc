@@ -148,52 +148,133 @@ std::string ChoiceField(const ColumnDef& column, const std::string& id) {
   return html + "</select>";
 }
 
-// One item: its label and its element, as the binding expects the element.
-std::string Item(const ColumnDef& column, const PagePlan& plan) {
-  const std::string id = ElementName(column.code);
+// The element of one column, as the binding expects it (a check box comes
+// without its label, which follows it).
+std::string Field(const ColumnDef& column, const PagePlan& plan, const std::string& id) {
   const std::string& kind = column.kind;
   if (kind == "check") {
-    return "<div class=\"item check\"><input type=\"checkbox\" id=\"" + id + "\" name=\"" + id +
-           "\" value=\"1\">" + Label(column, id) + "</div>\n";
+    return "<input type=\"checkbox\" id=\"" + id + "\" name=\"" + id + "\" value=\"1\">";
   }
-  std::string field;
   if (kind == "text") {
-    field = "<input type=\"text\" id=\"" + id + "\" name=\"" + id + "\" class=\"" +
-            (IsWide(column) ? std::string("w-x") : TextWidthClass(column.size)) + "\">";
-  } else if (kind == "number" || kind == "key") {
+    return "<input type=\"text\" id=\"" + id + "\" name=\"" + id + "\" class=\"" +
+           (IsWide(column) ? std::string("w-x") : TextWidthClass(column.size)) + "\">";
+  }
+  if (kind == "number" || kind == "key") {
     const bool fraction = column.type == kTypeSingle || column.type == kTypeDouble;
-    field = "<input type=\"text\" id=\"" + id + "\" name=\"" + id + "\" class=\"num\" inputmode=\"" +
-            (fraction ? "decimal" : "numeric") + "\">";
-  } else if (kind == "date" || kind == "datetime") {
-    field = DateField(column, plan, id);
-  } else if (kind == "choice") {
-    field = ChoiceField(column, id);
-  } else if (kind == "memo") {
-    field = "<textarea id=\"" + id + "\" name=\"" + id + "\" rows=\"3\"></textarea>";
-  } else {
-    throw std::runtime_error("column " + column.table + "." + column.code +
-                             " has the input kind \"" + kind + "\", which a page cannot show");
+    return "<input type=\"text\" id=\"" + id + "\" name=\"" + id + "\" class=\"num\" inputmode=\"" +
+           (fraction ? "decimal" : "numeric") + "\">";
+  }
+  if (kind == "date" || kind == "datetime") return DateField(column, plan, id);
+  if (kind == "choice") return ChoiceField(column, id);
+  if (kind == "memo") {
+    return "<textarea id=\"" + id + "\" name=\"" + id + "\" rows=\"3\"></textarea>";
+  }
+  throw std::runtime_error("column " + column.table + "." + column.code +
+                           " has the input kind \"" + kind + "\", which a page cannot show");
+}
+
+// One item of a card: its label and its element.
+std::string Item(const ColumnDef& column, const PagePlan& plan) {
+  const std::string id = ElementName(column.code);
+  if (column.kind == "check") {
+    return "<div class=\"item check\">" + Field(column, plan, id) + Label(column, id) + "</div>\n";
   }
   return std::string("<div class=\"item") + (IsWide(column) ? " wide" : "") + "\">" +
-         Label(column, id) + field + "</div>\n";
+         Label(column, id) + Field(column, plan, id) + "</div>\n";
+}
+
+// The columns of one group heading, in catalogue order.
+struct Block {
+  std::string group;    // the first group's own name
+  std::string heading;  // its stem when repeats follow it
+  std::vector<std::vector<const ColumnDef*>> rows;  // one row, or one per repeated group
+  std::vector<std::string> row_names;               // "1", "2" … for repeated groups
+};
+
+// A repeated group is named "<stem>(<n>)", such as "S-A 処方薬(3)".
+bool SplitRepeat(const std::string& group, std::string* stem, std::string* number) {
+  if (group.size() < 4 || group.back() != ')') return false;
+  const size_t open = group.rfind('(');
+  if (open == std::string::npos || open == 0 || open + 2 >= group.size()) return false;
+  const std::string digits = group.substr(open + 1, group.size() - open - 2);
+  if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  *stem = group.substr(0, open);
+  *number = digits;
+  return true;
+}
+
+bool SameItems(const std::vector<const ColumnDef*>& a, const std::vector<const ColumnDef*>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i]->label != b[i]->label || a[i]->kind != b[i]->kind) return false;
+  }
+  return true;
+}
+
+// Splits the page's columns at every change of group; consecutive repeats of
+// one group with the same items become the rows of one block (a table, like
+// the rows of a paper form).
+std::vector<Block> Blocks(const PagePlan& plan) {
+  std::vector<std::pair<std::string, std::vector<const ColumnDef*>>> groups;
+  for (const ColumnDef* column : plan.columns) {
+    if (groups.empty() || groups.back().first != column->group) groups.push_back({column->group, {}});
+    groups.back().second.push_back(column);
+  }
+  std::vector<Block> blocks;
+  for (auto& [name, columns] : groups) {
+    std::string stem, number;
+    const bool repeat = SplitRepeat(name, &stem, &number);
+    if (repeat && !blocks.empty() && blocks.back().heading == stem &&
+        SameItems(blocks.back().rows.front(), columns)) {
+      blocks.back().rows.push_back(columns);
+      blocks.back().row_names.push_back(number);
+    } else if (repeat) {
+      blocks.push_back({name, stem, {columns}, {number}});
+    } else {
+      blocks.push_back({name, name, {columns}, {}});
+    }
+  }
+  return blocks;
+}
+
+std::string Cards(const Block& block, const PagePlan& plan) {
+  std::string html = "<div class=\"items\">\n";
+  for (const ColumnDef* column : block.rows.front()) html += Item(*column, plan);
+  return html + "</div>\n";
+}
+
+// Repeated rows: a column per item, a row per repeat. Each field keeps its
+// own label (read by assistive technology, shown as the cell's tooltip).
+std::string Table(const Block& block, const PagePlan& plan) {
+  std::string html = "<table class=\"rows\">\n<thead><tr><th scope=\"col\"></th>";
+  for (const ColumnDef* column : block.rows.front()) {
+    html += "<th scope=\"col\">" + Escape(column->label) + "</th>";
+  }
+  html += "</tr></thead>\n<tbody>\n";
+  for (size_t r = 0; r < block.rows.size(); ++r) {
+    html += "<tr><th scope=\"row\">" + block.row_names[r] + "</th>";
+    for (const ColumnDef* column : block.rows[r]) {
+      const std::string id = ElementName(column->code);
+      html += "<td class=\"" + column->kind + "\">" + Field(*column, plan, id) +
+              "<label for=\"" + id + "\" class=\"cell-label\">" + Escape(column->code) + " " +
+              Escape(column->label) + "</label></td>";
+    }
+    html += "</tr>\n";
+  }
+  return html + "</tbody>\n</table>\n";
 }
 
 std::string Groups(const PagePlan& plan) {
   std::string html;
-  std::string current;
   int number = 0;
-  for (const ColumnDef* column : plan.columns) {
-    if (number == 0 || column->group != current) {
-      if (number > 0) html += "</div>\n</section>\n";
-      current = column->group;
-      ++number;
-      const std::string heading = "g" + std::to_string(number);
-      html += "<section class=\"group\" aria-labelledby=\"" + heading + "\">\n<h2 id=\"" +
-              heading + "\">" + Escape(current) + "</h2>\n<div class=\"items\">\n";
-    }
-    html += Item(*column, plan);
+  for (const Block& block : Blocks(plan)) {
+    const std::string heading = "g" + std::to_string(++number);
+    const bool table = block.rows.size() > 1;
+    html += "<section class=\"group\" aria-labelledby=\"" + heading + "\">\n<h2 id=\"" + heading +
+            "\">" + Escape(table ? block.heading : block.group) + "</h2>\n";
+    html += table ? Table(block, plan) : Cards(block, plan);
+    html += "</section>\n";
   }
-  if (number > 0) html += "</div>\n</section>\n";
   return html;
 }
 

@@ -282,6 +282,27 @@ TEST(EntryPages, GroupsFollowTheCatalogueAndTextIsEscaped) {
   EXPECT_EQ(Fields(b).size(), 3u) << "the key of a section is not on its page";
 }
 
+TEST(EntryPages, RepeatedGroupsBecomeTheRowsOfOneTable) {
+  const auto pages = BuildEntryPages(Sample(
+      "R\tR4-1-1\t10\t20\t\ttext\t0\tR\t参加者(1)\t氏名\t\n"
+      "R\tR4-1-2\t8\t0\tyyyy/mm/dd\tdate\t0\tR\t参加者(1)\t参加日\t\n"
+      "R\tR4-2-1\t10\t20\t\ttext\t0\tR\t参加者(2)\t氏名\t\n"
+      "R\tR4-2-2\t8\t0\tyyyy/mm/dd\tdate\t0\tR\t参加者(2)\t参加日\t\n"
+      "R\tR5-1\t10\t20\t\ttext\t0\tR\t連絡(1)\t相手\t\n"
+      "R\tR5-2\t2\t0\t\tcheck\t0\tR\t連絡(2)\t済み\t\n"));
+  const std::string& r = pages.at(23).html;  // R.HTM, before S.HTM
+  ASSERT_EQ(pages.at(23).file, "R.HTM");
+  EXPECT_EQ(Tags(r, {"table"}).size(), 1u);
+  EXPECT_NE(r.find("<h2 id=\"g1\">参加者</h2>\n<table"), std::string::npos);
+  EXPECT_NE(r.find("<th scope=\"col\">氏名</th><th scope=\"col\">参加日</th>"), std::string::npos);
+  EXPECT_EQ(Tags(r, {"tr"}).size(), 3u) << "a heading row and two rows";
+  // Repeats whose items differ stay separate cards under their own headings.
+  EXPECT_NE(r.find("<h2 id=\"g2\">連絡(1)</h2>"), std::string::npos);
+  EXPECT_NE(r.find("<h2 id=\"g3\">連絡(2)</h2>"), std::string::npos);
+  EXPECT_NE(r.find("<label for=\"zlk_R4_2_2\" class=\"cell-label\">R4-2-2 参加日</label>"),
+            std::string::npos);
+}
+
 TEST(EntryPages, RefusesAColumnOnAPageNoMenuShows) {
   try {
     BuildEntryPages(Sample("T\tT1\t2\t0\t\tnumber\t0\tUKETUKE6\tg\tl\t\n"));
