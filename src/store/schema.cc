@@ -71,8 +71,11 @@ TableSpec CapSelectionTable() {
 
 const char* SqlType(int type) {
   switch (type) {
+    // "INT", not "INTEGER": a single INTEGER primary key would become the
+    // rowid, which fills in a missing 整理番号 by itself and changes the
+    // rowid recordsets hold when the number is edited.
     case kTypeBoolean: case kTypeByte: case kTypeInteger: case kTypeLong:
-      return "INTEGER";
+      return "INT";
     case kTypeCurrency: case kTypeSingle: case kTypeDouble:
       return "REAL";
     case kTypeBinary: case kTypeLongBinary:
