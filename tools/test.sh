@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 tools/build.sh
 (cd build && ctest --output-on-failure -j"$(nproc)")
-(cd tests/browser && ZELKA_BIN="$PWD/../../build/zelka-app/zelka" node --test --test-concurrency=1 .)
+(cd tests/browser && ZELKA_BIN="$PWD/../../build/zelka-app/zelka" npm test)

@@ -288,14 +288,20 @@ bool WebServer::Start(int port, std::string* error) {
 void WebServer::Stop() {
   if (!thread_.joinable()) return;
   channel_.Shutdown();  // ends the open polls, so the workers can finish
+  // Give an open tab the moment it needs to hear that the program has ended.
+  if (channel_.ClientSeenWithin(std::chrono::seconds(30)))
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
   http_->stop();
   thread_.join();
 }
 
 void WebServer::Route() {
+  // "same-origin" rather than "no-referrer": without a referrer policy that
+  // allows it, a form posted in a page frame carries "Origin: null", which the
+  // gate would refuse.
   http_->set_default_headers({{"Cache-Control", "no-store"},
                               {"X-Content-Type-Options", "nosniff"},
-                              {"Referrer-Policy", "no-referrer"},
+                              {"Referrer-Policy", "same-origin"},
                               {"X-Frame-Options", "SAMEORIGIN"}});
 
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {

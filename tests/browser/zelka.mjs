@@ -21,9 +21,11 @@ function copyProgramDirectory(target) {
   }
 }
 
-export async function startZelka() {
+// `prepare(appDir)` may add or change files before the program starts.
+export async function startZelka(prepare = () => {}) {
   const appDir = mkdtempSync(path.join(tmpdir(), 'zelka-app-'));
   copyProgramDirectory(appDir);
+  prepare(appDir);
   const child = spawn(ZELKA_BIN, ['--app-dir', appDir, '--port', '0', '--no-browser'],
     { stdio: ['ignore', 'pipe', 'pipe'] });
   let stderr = '';
@@ -69,8 +71,8 @@ export async function launchBrowser() {
 }
 
 // The program and a tab on its start address, with the main menu loaded.
-export async function openZelka() {
-  const zelka = await startZelka();
+export async function openZelka(prepare) {
+  const zelka = await startZelka(prepare);
   const chrome = await launchBrowser();
   const context = await chrome.browser.newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
   const page = await context.newPage();
