@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <ostream>
 
@@ -19,14 +18,10 @@ namespace zelka {
 
 namespace {
 
-EntryDialogs MakeEntryDialogs() {
+EntryDialogs MakeEntryDialogs(App& app) {
   EntryDialogs dialogs;
   dialogs.intake_search = ShowIntakeSearch;
-  dialogs.assessment_search = [](RecordContext& ctx, Host& host, Env& env) {
-    ShowAssessmentSearch(ctx, host, env, [&host] {
-      host.ShowMessage(std::string(kNotReadyPrefix) + "VERIFY", Buttons::kOk, Icon::kInformation);
-    });
-  };
+  dialogs.assessment_search = [&app](RecordContext& ctx, Host&, Env&) { app.ChooseAssessment(ctx); };
   dialogs.reference_date = ShowReferenceDateDialog;
   dialogs.date_picker = ShowDatePicker;
   return dialogs;
@@ -56,8 +51,12 @@ sigset_t ShutdownSignals() {
 }  // namespace
 
 App::App(Env& env, Host& host, std::string app_dir)
-    : env_(env), host_(host), entry_window_(context_, host, env, MakeEntryDialogs()) {
+    : env_(env), host_(host), entry_window_(context_, host, env, MakeEntryDialogs(*this)) {
   context_.app_dir = std::move(app_dir);
+}
+
+void App::ChooseAssessment(RecordContext& ctx) {
+  ShowAssessmentSearch(ctx, host_, env_, [this, &ctx] { cap_engine_.RunVerification(ctx, host_, env_); });
 }
 
 App::~App() { CloseDatabase(); }
@@ -141,11 +140,6 @@ SignalWatcher::~SignalWatcher() {
 
 int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostream& err) {
   std::string app_dir = ProgramDirectory(command_line);
-  std::error_code ec;
-  if (!std::filesystem::is_directory(app_dir, ec)) {
-    err << "zelka: the program directory " << app_dir << " does not exist" << std::endl;
-    return kExitFailure;
-  }
   SingleInstanceLock lock;
   if (!ClaimProgramDirectory(app_dir, lock, err)) return kExitFailure;
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "cap/cap_engine.h"
 #include "shell/cli.h"
 #include "shell/entry_window.h"
 #include "shell/host.h"
@@ -34,6 +35,11 @@ class App {
   SettingsBuffer& settings() { return settings_; }
   Database* database() { return database_.get(); }
   EntryWindow& entry_window() { return entry_window_; }
+  CapEngine& cap_engine() { return cap_engine_; }
+
+  // The assessment search as every command shows it: with the hidden
+  // verification run of the CAP engine behind its secret button.
+  void ChooseAssessment(RecordContext& ctx);
 
   // Takes over the open database as the one connection of the run.
   void AttachDatabase(std::unique_ptr<Database> database);
@@ -55,6 +61,7 @@ class App {
   SettingsBuffer settings_;
   std::unique_ptr<Database> database_;
   RecordContext context_;
+  CapEngine cap_engine_;
   EntryWindow entry_window_;
   bool quit_requested_ = false;
 };

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "shell/app.h"
+#include "output/worksheet.h"
 #include "shell/main_window.h"
 #include "util/piece.h"
 
@@ -24,6 +25,16 @@ void UketukeEdit(App& app) { app.entry_window().UketukeEdit(); }
 void AssessmentNew(App& app) { app.entry_window().AssessmentNew(); }
 void AssessmentEdit(App& app) { app.entry_window().AssessmentEdit(); }
 
+// The CAP review worksheet: choose an assessment and store its CAP selection,
+// then write the worksheet of that assessment.
+void CapKento(App& app) {
+  RecordContext& ctx = app.context();
+  if (!app.cap_engine().CapCreate(ctx, app.host(), [&app](RecordContext& c) { app.ChooseAssessment(c); }))
+    return;
+  WorksheetContext worksheet{*ctx.db, app.cap_engine(), app.settings(), app.env(), app.app_dir()};
+  CreateKento(worksheet, app.host(), ctx.record_number, ctx.reference_date);
+}
+
 constexpr MainCommand kMainCommandTable[] = {
     // name               context table    new   closes entry  action
     {"QUIT",              "",              false, false,       Quit},
@@ -34,7 +45,7 @@ constexpr MainCommand kMainCommandTable[] = {
     {"UKETUKE_PRINT",     "",              false, true,        nullptr},
     {"ASSESSMENT_PRINT",  "",              false, true,        nullptr},
     {"CAP_PRINT",         "",              false, true,        nullptr},
-    {"CAP_KENTO",         "",              false, true,        nullptr},
+    {"CAP_KENTO",         "",              false, true,        CapKento},
     {"PDF_PRINT",         "",              false, true,        nullptr},
 };
 

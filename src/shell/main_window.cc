@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include <filesystem>
 #include <ostream>
 
 #include "shell/app.h"
@@ -10,6 +11,11 @@ namespace zelka {
 
 bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock,
                            std::ostream& err) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(app_dir, ec)) {
+    err << "zelka: the program directory " << app_dir << " does not exist" << std::endl;
+    return false;
+  }
   std::string error;
   switch (lock.Acquire(app_dir, &error)) {
     case SingleInstanceLock::Result::kAcquired:

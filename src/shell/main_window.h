@@ -24,7 +24,8 @@ inline constexpr const char kRecoveredMessage[] =
 
 // Claims the program directory for this process (the single running copy).
 // A second copy gets the refusal on `err` and false; so does a directory
-// whose lock file cannot be opened, with the reason. Touches nothing else.
+// that does not exist or whose lock file cannot be opened, with the reason.
+// Touches nothing else.
 bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock, std::ostream& err);
 
 // The start-up of the main window on a claimed program directory comes in

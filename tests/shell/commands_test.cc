@@ -224,5 +224,94 @@ TEST_F(NavigationTest, EntryWindowNavigatesOnlyWithThePermit) {
   EXPECT_TRUE(host.messages.empty());  // no navigation commands in the entry window
 }
 
+// --- Commands on a store ---------------------------------------------------------
+
+using StoredCommandTest = testing::StoredAppTest;
+
+DialogEvent Click(const std::string& control, std::map<std::string, std::string> values = {}) {
+  DialogEvent e;
+  e.control = control;
+  e.values = std::move(values);
+  return e;
+}
+
+TEST_F(StoredCommandTest, OpeningCommandsSetTheContextFirst) {
+  RecordContext& ctx = app.context();
+  struct Case {
+    const char* command;
+    const char* table;
+    bool new_intake;
+  } cases[] = {{"?UKETUKE_EDIT", kIntakeTable, false},
+               {"?assessment_new", "AA", false},
+               {"?Assessment_Edit", "AA", false}};
+  for (const auto& c : cases) {  // each search dialog is closed without a choice
+    ctx.new_intake = !c.new_intake;
+    app.HandleEvent(Status(View::kMain, c.command));
+    EXPECT_EQ(ctx.table_name, c.table) << c.command;
+    EXPECT_EQ(ctx.new_intake, c.new_intake) << c.command;
+    EXPECT_EQ(ctx.record_number, 0) << c.command;
+  }
+  EXPECT_EQ(host.dialogs_shown.size(), 3u);
+  EXPECT_TRUE(host.navigations.empty());
+  EXPECT_FALSE(app.entry_window().IsOpen());
+
+  app.HandleEvent(Status(View::kMain, "?uketuke_new"));
+  EXPECT_EQ(ctx.table_name, kIntakeTable);
+  EXPECT_TRUE(ctx.new_intake);
+  EXPECT_TRUE(app.entry_window().IsOpen());
+  EXPECT_EQ(host.navigations, (std::vector<std::string>{"entry:FORM/UKETUKE1.HTM"}));
+  EXPECT_FALSE(host.visible[View::kMain]);
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
+}
+
+TEST_F(StoredCommandTest, CapKentoStoresTheSelectionThenAsksForTheWorksheetFile) {
+  AddAssessment(5, "2003-04-01");
+  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdFind", {{"txtSeiriNo", "5"}}));
+    h.Send(d, Click("cmdChoose"));
+  });
+  app.HandleEvent(Status(View::kMain, "?CAP_KENTO"));
+  EXPECT_EQ(host.dialogs_shown, (std::vector<std::string>{"登録データの選択"}));
+  EXPECT_FALSE(db().OpenKey("CAP選定", 5, Date{2003, 4, 1}).Eof());
+  ASSERT_EQ(host.save_dialogs.size(), 1u);  // cancelled: no file, no message
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
+}
+
+TEST_F(StoredCommandTest, CapKentoCancelledDoesNothing) {
+  AddAssessment(5, "2003-04-01");
+  app.HandleEvent(Status(View::kMain, "?cap_kento"));
+  EXPECT_TRUE(db().OpenTable("CAP選定").Eof());
+  EXPECT_TRUE(host.save_dialogs.empty());
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
+}
+
+TEST_F(StoredCommandTest, HiddenVerificationRunIsReachableFromTheAssessmentSearch) {
+  AddAssessment(5, "2003-04-01");
+  std::string export_path = dir.Child("verify.txt");
+  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+    DialogEvent chord;
+    chord.kind = DialogEvent::Kind::kKey;
+    chord.key = "Shift+Ctrl+Alt+K";
+    h.Send(d, chord);
+    h.Send(d, Click("cmdKentei"));
+  });
+  host.QueueInput(export_path);
+  app.HandleEvent(Status(View::kMain, "?ASSESSMENT_EDIT"));
+  EXPECT_TRUE(env.FileExists(export_path)) << host.LastMessage();
+  EXPECT_FALSE(db().OpenTable("CAP選定").Eof());
+  EXPECT_FALSE(app.entry_window().IsOpen());
+}
+
+TEST_F(StoredCommandTest, FailingCommandIsReportedAndTheLoopGoesOn) {
+  host.QueueDialog([](Dialog&, ScriptedHost&) { throw std::runtime_error("disk unplugged"); });
+  host.QueueEvent(Status(View::kMain, "?UKETUKE_EDIT"));
+  host.QueueEvent(Menu("IDM_VerInfo"));
+  app.Run();
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_NE(host.messages[0].text.find("disk unplugged"), std::string::npos) << host.messages[0].text;
+  EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
+  EXPECT_EQ(host.messages[1].title, "ZELKA 2.0 バージョン情報");
+}
+
 }  // namespace
 }  // namespace zelka

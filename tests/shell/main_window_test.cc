@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <sstream>
 
 #include "shell/commands.h"
 #include "shell_fixture.h"
@@ -28,9 +28,8 @@ class SequenceHost : public ScriptedHost {
   std::vector<std::string> sequence;
 };
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 TEST_F(MainWindowTest, VersionBoxFromTheShellMenu) {
   EXPECT_EQ(VersionText(), "ZELKA 2.0 添付CDソフト バージョン：1.0.49");
@@ -59,7 +58,7 @@ TEST(MainWindowStartTest, MissingSettingsFileIsReportedAndStartUpGoesOn) {
 }
 
 TEST_F(MainWindowTest, SettingsFileIsLoadedIntoTheBuffer) {
-  WriteText(dir.Child("ZELKA20.PRA"), "[RTF]\nBEGIN_ITEM\t{\\b x}¶\n\ty\n");
+  WriteBytes(dir.Child("ZELKA20.PRA"), "[RTF]\nBEGIN_ITEM\t{\\b x}¶\n\ty\n");
   ShowMainWindow(app);
   EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
   EXPECT_EQ(app.settings().GetPrivateAppBuf("RTF", "BEGIN_ITEM"), "{\\b x}\r\ny");
@@ -90,6 +89,69 @@ TEST_F(MainWindowTest, ShutdownAndTheCloseBoxEndTheLoopWithoutAsking) {
   App other(env, idle, dir.path());
   other.Run();
   EXPECT_TRUE(other.quit_requested());
+}
+
+// --- The store at start-up ------------------------------------------------------
+
+TEST_F(MainWindowTest, StoreIsCompactedAndOpenedKeepingThePreviousCopy) {
+  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+  std::string before = ReadBytes(dir.Child("ZELKA20.mdb"));
+  std::string error;
+  ASSERT_TRUE(OpenStore(app, &error)) << error;
+  EXPECT_NE(app.database(), nullptr);
+  EXPECT_EQ(app.context().db, app.database());
+  EXPECT_EQ(ReadBytes(dir.Child("_ZELKA20.mdb")), before);
+  app.Run();  // nothing queued: the host shuts down, and the database is closed
+  EXPECT_EQ(app.context().db, nullptr);
+}
+
+TEST_F(MainWindowTest, StoreThatCannotBeOpenedIsNamedAndKept) {
+  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+  std::string garbage = "this is not a database, but it is somebody's data\n";
+  WriteBytes(dir.Child("ZELKA20.mdb"), garbage);
+  std::string error;
+  EXPECT_FALSE(OpenStore(app, &error));
+  EXPECT_NE(error.find("ZELKA20.mdb"), std::string::npos) << error;
+  EXPECT_EQ(app.database(), nullptr);
+  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), garbage);
+  EXPECT_TRUE(host.messages.empty());  // standard error, not a browser, tells the user
+}
+
+TEST_F(MainWindowTest, MissingCatalogueForANewStoreIsNamed) {
+  std::string error;
+  EXPECT_FALSE(OpenStore(app, &error));
+  EXPECT_NE(error.find("items.tsv"), std::string::npos) << error;
+  EXPECT_FALSE(env.FileExists(dir.Child("ZELKA20.mdb")));
+}
+
+TEST_F(MainWindowTest, StoreRestoredFromThePreviousCopyIsTold) {
+  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+  ASSERT_TRUE(env.RenameFile(dir.Child("ZELKA20.mdb"), dir.Child("_ZELKA20.mdb")));
+  StoreStartup report;
+  std::string error;
+  ASSERT_TRUE(OpenStore(app, &error, &report)) << error;
+  EXPECT_TRUE(report.recovered);
+  WriteBytes(dir.Child("ZELKA20.PRA"), "[RTF]\n");
+  ShowMainWindow(app, report);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, kRecoveredMessage);
+  EXPECT_EQ(host.navigations.back(), "main:MainMenu/MainMenuFr.htm");
+}
+
+TEST_F(MainWindowTest, SecondCopyTouchesNothing) {
+  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+  std::string before = ReadBytes(dir.Child("ZELKA20.mdb"));
+  SingleInstanceLock first, second;
+  std::ostringstream err;
+  ASSERT_TRUE(ClaimProgramDirectory(dir.path(), first, err));
+  EXPECT_FALSE(ClaimProgramDirectory(dir.path(), second, err));
+  EXPECT_EQ(err.str(), "既に起動されているので、終了します。\n");
+  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), before);
+  EXPECT_FALSE(env.FileExists(dir.Child("_ZELKA20.mdb")));
+
+  std::ostringstream missing;
+  EXPECT_FALSE(ClaimProgramDirectory(dir.Child("nowhere"), second, missing));
+  EXPECT_NE(missing.str().find("does not exist"), std::string::npos) << missing.str();
 }
 
 }  // namespace

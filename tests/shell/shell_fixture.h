@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "shell/app.h"
+#include "shell/main_window.h"
+#include "store/store_startup.h"
 #include "shell/scripted_host.h"
 #include "support/temp_dir.h"
 #include "util/fake_env.h"
@@ -42,5 +47,43 @@ class AppTest : public ::testing::Test {
   ScriptedHost host;
   App app{env, host, dir.path()};
 };
+
+// An App on a freshly laid-out program directory with its store open.
+class StoredAppTest : public AppTest {
+ protected:
+  void SetUp() override {
+    LayOutProgramDirectory(SourceAppDir(), dir.path(), env);
+    std::string error;
+    ASSERT_TRUE(OpenStore(app, &error)) << error;
+  }
+  Database& db() { return *app.database(); }
+
+  // An assessment with its AA row and a row in every section table A to S.
+  void AddAssessment(int64_t number, const std::string& iso_date) {
+    Recordset aa = db().OpenTable("AA");
+    aa.AddNew();
+    aa.Set("整理番号", Value(number));
+    aa.Set("AA-1", Value(std::string("サトウ ハナコ")));
+    aa.Update();
+    for (char letter = 'A'; letter <= 'S'; ++letter) {
+      Recordset rows = db().OpenTable(std::string(1, letter));
+      rows.AddNew();
+      rows.Set("整理番号", Value(number));
+      rows.Set("基準日", Value(iso_date));
+      rows.Update();
+    }
+  }
+};
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 }  // namespace zelka::testing
