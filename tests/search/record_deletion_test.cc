@@ -1,5 +1,10 @@
 #include "search/record_deletion.h"
 
+#include <gmock/gmock.h>
+
+#include "search/assessment_search.h"
+#include "search/intake_search.h"
+
 #include "search_fixture.h"
 
 namespace zelka::testing {
@@ -76,6 +81,41 @@ TEST_F(RecordDeletionTest, AFailurePartWayDeletesNothing) {
   EXPECT_EQ(Count("CAP選定", 1), 1);
   EXPECT_EQ(Count("CAP選定", 2), 2);
   EXPECT_EQ(Count(kIntakeTable, 2), 1);
+}
+
+// The dialogs' queries and the cascades against the delivered catalogue, so
+// that a column they name exists in the real schema.
+class DeliveredCatalogueTest : public SearchTest {
+ protected:
+  void SetUp() override { OpenStore(Catalogue::Load(SourceAppDir() + "/catalogue/items.tsv")); }
+};
+
+TEST_F(DeliveredCatalogueTest, SearchesAndDeletionsRunOnTheRealSchema) {
+  AddClient(4, "イトウ");
+  AddAssessment(4, "2003-04-01", "イトウ");
+  AddCapSelection(4, "2003-04-01");
+  std::vector<std::string> intake, assessments;
+  host.QueueDialog([&](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdFind", {{"txtSeiriNo", "4"}, {"txtTaisyo", "イト"}}));
+    intake = d.Find("DBG")->rows.at(0);
+  });
+  ShowIntakeSearch(ctx, host);
+  host.QueueDialog([&](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdFind", {{"txtSeiriNo", "4"}, {"txtTaisyo", "イト"}, {"txtAssDate", "2003/4/1"}}));
+    assessments = d.Find("DBG")->rows.at(0);
+  });
+  ShowAssessmentSearch(ctx, host, env, {});
+  EXPECT_THAT(host.messages, ::testing::IsEmpty());
+  EXPECT_THAT(intake, ::testing::ElementsAre("4", "イトウ", "2003/03/20", "1930/01/02", "東京都", "03-1234"));
+  EXPECT_THAT(assessments, ::testing::ElementsAre("4", "2003/04/01", "イトウ", "1930/01/02"));
+
+  AssessmentDel(*db, 4, Date{2003, 4, 1});
+  EXPECT_EQ(Count("AA", 4), 0);
+  EXPECT_EQ(Count("CAP選定", 4), 0);
+  AddAssessment(4, "2004-04-01", "イトウ");
+  AddCapSelection(4, "2004-04-01");
+  DeleteClient(*db, 4);
+  for (std::string table : {kIntakeTable, "AA", "A", "S", "CAP選定"}) EXPECT_EQ(Count(table, 4), 0) << table;
 }
 
 }  // namespace

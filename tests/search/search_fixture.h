@@ -20,7 +20,8 @@
 namespace zelka::testing {
 
 // The columns the dialogs read, and one item per section so rows are not bare keys.
-inline std::string SearchCatalogueText(bool with_cap_selection = true) {
+// (The store adds CAP選定 itself.)
+inline std::string SearchCatalogueText() {
   std::string text = "table\tcode\ttype\tsize\tformat\tkind\tcheck\tpage\tgroup\tlabel\tchoices\n";
   auto column = [&](const std::string& table, const std::string& code, int type, int size,
                     const std::string& kind) {
@@ -40,23 +41,16 @@ inline std::string SearchCatalogueText(bool with_cap_selection = true) {
     column(table, "基準日", 8, 0, "key");
     column(table, table + "9", 3, 0, "number");
   }
-  if (with_cap_selection) {
-    column("CAP選定", "整理番号", 4, 0, "key");
-    column("CAP選定", "基準日", 8, 0, "key");
-    column("CAP選定", "CAP番号01", 10, 10, "text");
-  }
   return text;
 }
 
 class SearchTest : public ::testing::Test {
  protected:
-  void SetUp() override { OpenStore(true); }
+  void SetUp() override { OpenStore(Catalogue::Parse(SearchCatalogueText())); }
 
-  void OpenStore(bool with_cap_selection) {
-    ctx.db = nullptr;
-    db.reset();
-    std::string path = dir.Child(with_cap_selection ? "ZELKA20.mdb" : "nocap.mdb");
-    Database::Create(path, Catalogue::Parse(SearchCatalogueText(with_cap_selection)));
+  void OpenStore(const Catalogue& catalogue) {
+    std::string path = dir.Child("ZELKA20.mdb");
+    Database::Create(path, catalogue);
     db = Database::Open(path);
     ctx.app_dir = dir.path();
     ctx.db = db.get();
@@ -83,10 +77,12 @@ class SearchTest : public ::testing::Test {
   // An assessment as the new-assessment command leaves it: the AA row (once
   // per client) and one row in every section table.
   void AddAssessment(int64_t number, const std::string& iso_date, const std::string& name = "") {
-    if (Count("AA", number) == 0)
-      AddRow("AA", {{"整理番号", number}, {"AA-1", name}, {"AA-3-1", std::string("1930-01-02")}});
-    for (char letter = 'A'; letter <= 'S'; ++letter)
-      AddRow(std::string(1, letter), {{"整理番号", number}, {"基準日", iso_date}});
+    db->InTransaction([&] {
+      if (Count("AA", number) == 0)
+        AddRow("AA", {{"整理番号", number}, {"AA-1", name}, {"AA-3-1", std::string("1930-01-02")}});
+      for (char letter = 'A'; letter <= 'S'; ++letter)
+        AddRow(std::string(1, letter), {{"整理番号", number}, {"基準日", iso_date}});
+    });
   }
 
   void AddCapSelection(int64_t number, const std::string& iso_date) {
