@@ -48,19 +48,19 @@ Value TextValue(const std::string& text) { return text.empty() ? Value{} : Value
 // The value a page text becomes in a column, after its check. Sets `ok` to
 // the check's result; nullopt when nothing is to be written.
 std::optional<Value> ConvertItem(Host& host, const FieldInfo& field, const std::string& column,
-                                 const std::string& text, bool& ok) {
+                                 const std::string& text, ClearList* clears, bool& ok) {
   ok = true;
   if (IsNumberType(field.type)) {
-    ok = CheckNumber(text, host, column, field.type);
+    ok = CheckNumber(text, host, column, field.type, clears);
     return ok ? ReadNumber(text, field.type) : std::nullopt;
   }
   switch (field.type) {
     case kTypeDate:
       if (text.empty()) return Value{};
-      ok = CheckDate(text, host, column);
+      ok = CheckDate(text, host, column, clears);
       return ok ? std::optional<Value>(StoredDateText(field, *ReadDate(text))) : std::nullopt;
     case kTypeText:
-      ok = CheckLength(text, host, column, field.size);
+      ok = CheckLength(text, host, column, field.size, clears);
       return TextValue(text);
     case kTypeMemo:
       return TextValue(text);
@@ -111,7 +111,7 @@ Carrier CarrierOf(Host& host, const std::string& type) {
 
 // Writes every bound element of the page into the current row; false at the
 // first element refused.
-bool StorePage(RecordContext& ctx, Host& host) {
+bool StoreElements(RecordContext& ctx, Host& host, ClearList& clears) {
   for (const PageElement& element : host.ReadForm(View::kEntry)) {
     if (!IsBoundElement(element.name)) continue;
     std::string text;
@@ -125,9 +125,18 @@ bool StorePage(RecordContext& ctx, Host& host) {
       case Carrier::kNone:
         continue;  // stores nothing rather than blank its column
     }
-    if (!PutItem(ctx, host, ColumnOfElement(element.name), text)) return false;
+    if (!PutItem(ctx, host, ColumnOfElement(element.name), text, &clears)) return false;
   }
   return true;
+}
+
+// As StoreElements; the elements that passed their checks are cleared
+// together at the end, in one write.
+bool StorePage(RecordContext& ctx, Host& host) {
+  ClearList clears;
+  bool stored = StoreElements(ctx, host, clears);
+  if (!clears.empty()) host.WriteForm(View::kEntry, clears);
+  return stored;
 }
 
 void CloseEntry(RecordContext& ctx, const std::function<void()>& close_window) {
@@ -194,7 +203,8 @@ std::string GetItemText(const RecordContext& ctx, const std::string& column) {
   return ValueText(value);
 }
 
-bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const std::string& text) {
+bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const std::string& text,
+             ClearList* clears) {
   const FieldInfo* field = ctx.current->Field(column);
   if (!field) {
     host.ShowMessage("ページの項目「" + ElementName(column) + "」を保存する列がありません。",
@@ -202,7 +212,7 @@ bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const st
     return false;
   }
   bool ok = true;
-  std::optional<Value> value = ConvertItem(host, *field, column, text, ok);
+  std::optional<Value> value = ConvertItem(host, *field, column, text, clears, ok);
   if (!ok) return false;
   if (!value) return true;
   bool write = true;

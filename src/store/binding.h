@@ -12,6 +12,7 @@
 #include "shell/host.h"
 #include "store/database.h"
 #include "store/record_context.h"
+#include "store/validation.h"
 
 namespace zelka {
 
@@ -27,7 +28,9 @@ std::string GetItemText(const RecordContext& ctx, const std::string& column);
 
 // Converts, checks and writes one page text into a column of the current row.
 // False when a check failed or the record number may not take the value.
-bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const std::string& text);
+// Clearings of passed checks go to `clears` when given (see ClearList).
+bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const std::string& text,
+             ClearList* clears = nullptr);
 
 // An update that sets one element's value.
 ElementUpdate ValueUpdate(const std::string& element, const std::string& text);

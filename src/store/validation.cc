@@ -82,23 +82,28 @@ std::optional<Value> ReadSingle(std::string_view text) {
   return Value{d};
 }
 
-void SetBackground(Host& host, const std::string& element, const char* colour) {
+ElementUpdate Background(const std::string& element, const char* colour) {
   ElementUpdate update;
   update.name = element;
   update.background = colour;
-  host.WriteForm(View::kEntry, {update});
+  return update;
 }
 
 bool Refuse(Host& host, const std::string& message, const std::string& column) {
   std::string element = ElementName(column);
   host.ShowMessage(message, Buttons::kOk, Icon::kCritical, "");
   host.Focus(View::kEntry, element);
-  SetBackground(host, element, kMarkColour);
+  host.WriteForm(View::kEntry, {Background(element, kMarkColour)});
   return false;
 }
 
-bool Pass(Host& host, const std::string& column) {
-  SetBackground(host, ElementName(column), kClearColour);
+bool Pass(Host& host, const std::string& column, ClearList* clears) {
+  ElementUpdate clear = Background(ElementName(column), kClearColour);
+  if (clears) {
+    clears->push_back(std::move(clear));
+  } else {
+    host.WriteForm(View::kEntry, {clear});
+  }
   return true;
 }
 
@@ -130,22 +135,25 @@ std::optional<Date> ReadDate(std::string_view text) {
   return ParseDateText(narrow);
 }
 
-bool CheckNumber(const std::string& text, Host& host, const std::string& column, int type) {
+bool CheckNumber(const std::string& text, Host& host, const std::string& column, int type,
+                 ClearList* clears) {
   if (!ReadNumber(text, type)) return Refuse(host, kNumberMessage, column);
-  return Pass(host, column);
+  return Pass(host, column, clears);
 }
 
-bool CheckLength(const std::string& text, Host& host, const std::string& column, int size) {
+bool CheckLength(const std::string& text, Host& host, const std::string& column, int size,
+                 ClearList* clears) {
   if (size > 0 && CharCount(text) > static_cast<std::size_t>(size)) {
     return Refuse(host, "文字数が多すぎます。" + std::to_string(size) + "文字以内で入力してください。",
                   column);
   }
-  return Pass(host, column);
+  return Pass(host, column, clears);
 }
 
-bool CheckDate(const std::string& text, Host& host, const std::string& column) {
+bool CheckDate(const std::string& text, Host& host, const std::string& column,
+               ClearList* clears) {
   if (!ReadDate(text)) return Refuse(host, kDateMessage, column);
-  return Pass(host, column);
+  return Pass(host, column, clears);
 }
 
 }  // namespace zelka

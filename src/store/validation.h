@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/host.h"
 #include "store/value.h"
@@ -34,11 +35,18 @@ std::optional<Value> ReadNumber(std::string_view text, int type);
 // A date or time as typed: full-width characters narrowed, "." read as "/".
 std::optional<Date> ReadDate(std::string_view text);
 
+// Where a passed check puts the clearing of its element: null writes it at
+// once; a list collects it, so that a whole page is cleared in one write.
+using ClearList = std::vector<ElementUpdate>;
+
 // Each returns true when the text may be stored in the column. On failure:
 // the message (critical icon, OK, no title), focus to the column's element,
 // background red. On success the element's background is cleared to white.
-bool CheckNumber(const std::string& text, Host& host, const std::string& column, int type);
-bool CheckLength(const std::string& text, Host& host, const std::string& column, int size);
-bool CheckDate(const std::string& text, Host& host, const std::string& column);
+bool CheckNumber(const std::string& text, Host& host, const std::string& column, int type,
+                 ClearList* clears = nullptr);
+bool CheckLength(const std::string& text, Host& host, const std::string& column, int size,
+                 ClearList* clears = nullptr);
+bool CheckDate(const std::string& text, Host& host, const std::string& column,
+               ClearList* clears = nullptr);
 
 }  // namespace zelka

@@ -115,5 +115,19 @@ TEST_F(CheckTest, DateRefusalAndRecovery) {
   EXPECT_TRUE(CheckDate("13:05", host, "1-3-1"));
 }
 
+TEST_F(CheckTest, PassesCanCollectTheirClearingForOneWrite) {
+  ClearList clears;
+  EXPECT_TRUE(CheckLength("山田", host, "1-1", 32, &clears));
+  EXPECT_TRUE(CheckNumber("3", host, "1-3-2", kTypeInteger, &clears));
+  EXPECT_EQ(host.Background(View::kEntry, "zlk_1_1"), "");  // nothing written yet
+  ASSERT_EQ(clears.size(), 2u);
+  EXPECT_EQ(clears[1].name, "zlk_1_3_2");
+  EXPECT_EQ(clears[1].background, "#ffffff");
+  // A refusal is still shown at once.
+  EXPECT_FALSE(CheckDate("2003/02/30", host, "1-3-1", &clears));
+  ExpectRefused(kDateMessage, "zlk_1_3_1");
+  EXPECT_EQ(clears.size(), 2u);
+}
+
 }  // namespace
 }  // namespace zelka
