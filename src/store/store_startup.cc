@@ -100,6 +100,12 @@ std::unique_ptr<Database> OpenProgramStore(const std::string& app_dir, Env& env,
 
   RemoveLeftovers(paths, env);
   if (!env.FileExists(paths.live)) {
+    // A journal of the lost file would be replayed into whatever takes its place.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+      std::string stale = paths.live + suffix;
+      if (env.FileExists(stale))
+        Require(env.DeleteFile(stale, &error), "古いジャーナルファイル " + stale + " を削除できません", error);
+    }
     if (env.FileExists(paths.previous)) {
       Require(env.CopyFile(paths.previous, paths.live, &error),
               "データベースファイル " + paths.live + " を " + paths.previous + " から復元できません", error);
