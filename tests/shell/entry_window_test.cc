@@ -386,6 +386,13 @@ TEST_F(DatePickerTest, WithoutAgeElementOnlyTheTargetChanges) {
   EXPECT_EQ(On("zlk_1_3_2").value, "73");
 }
 
+TEST_F(DatePickerTest, BirthDateAfterTodayGivesNoAge) {
+  picked = Date{2027, 1, 5};
+  window->OnStatusText("!zlk_1_3_1|yyyy/mm/dd|DATE|zlk_1_3_2");
+  EXPECT_EQ(On("zlk_1_3_1").value, "2027/01/05");
+  EXPECT_EQ(On("zlk_1_3_2").value, "73");
+}
+
 TEST_F(DatePickerTest, CancelledPickerLeavesBothElements) {
   window->OnStatusText("!zlk_1_3_1|yyyy/mm/dd|DATE|zlk_1_3_2");
   EXPECT_EQ(On("zlk_1_3_1").value, "1930/04/01");
