@@ -44,7 +44,9 @@ bool OpenStore(App& app, std::string* error, StoreStartup* report) {
 void ShowMainWindow(App& app, const StoreStartup& store) {
   app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), &app.host());
   if (store.recovered) app.host().ShowMessage(kRecoveredMessage, Buttons::kOk, Icon::kInformation);
-  app.host().Navigate(View::kMain, kMainMenuPage);
+  if (!app.host().Navigate(View::kMain, kMainMenuPage))
+    app.host().ShowMessage(std::string(kNoMainMenuMessage) + app.app_dir() + "/" + kMainMenuPage,
+                           Buttons::kOk, Icon::kCritical);
   app.context().navigation_permit = false;
 }
 

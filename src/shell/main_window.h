@@ -19,6 +19,7 @@ inline constexpr const char kMainMenuPage[] = "MainMenu/MainMenuFr.htm";
 inline constexpr const char kVersionMenuId[] = "IDM_VerInfo";
 inline constexpr const char kVersionTitle[] = "ZELKA 2.0 バージョン情報";
 inline constexpr const char kQuitQuestion[] = "終了しますか？";
+inline constexpr const char kNoMainMenuMessage[] = "メインメニューのページを表示できませんでした: ";
 inline constexpr const char kRecoveredMessage[] =
     "データベース ZELKA20.mdb が見つからなかったため、前回の起動時の写し _ZELKA20.mdb から復元しました。";
 

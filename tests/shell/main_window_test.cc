@@ -23,8 +23,9 @@ class SequenceHost : public ScriptedHost {
   }
   bool Navigate(View view, const std::string& page) override {
     sequence.push_back("navigate:" + page);
-    return ScriptedHost::Navigate(view, page);
+    return ScriptedHost::Navigate(view, page) && pages_load;
   }
+  bool pages_load = true;
   std::vector<std::string> sequence;
 };
 
@@ -55,6 +56,20 @@ TEST(MainWindowStartTest, MissingSettingsFileIsReportedAndStartUpGoesOn) {
   EXPECT_EQ(host.navigations, (std::vector<std::string>{"main:MainMenu/MainMenuFr.htm"}));
   EXPECT_FALSE(app.context().navigation_permit);
   EXPECT_EQ(app.settings().GetPrivateAppBuf("RTF", "BEGIN_ITEM"), "");
+}
+
+TEST(MainWindowStartTest, MainMenuThatCannotBeShownIsReported) {
+  testing::TempDir dir;
+  FaultInjectingEnv env;
+  SequenceHost host;
+  host.pages_load = false;
+  App app(env, host, dir.path());
+  testing::WriteBytes(dir.Child("ZELKA20.PRA"), "[RTF]\n");
+  ShowMainWindow(app);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text,
+            std::string(kNoMainMenuMessage) + dir.path() + "/MainMenu/MainMenuFr.htm");
+  EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
 }
 
 TEST_F(MainWindowTest, SettingsFileIsLoadedIntoTheBuffer) {
