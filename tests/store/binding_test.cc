@@ -352,18 +352,6 @@ TEST_F(BindingTest, UnknownElementTypesAreReportedAndLeaveTheirColumn) {
   EXPECT_EQ(Stored(kIntakeTable, 5, "1-1"), Value{std::string("山田")});
 }
 
-TEST_F(BindingTest, ClosingStoresThePageAndReleasesTheRow) {
-  AddIntake(5, "山田");
-  OpenRow(db->OpenKey(kIntakeTable, 5), "UKETUKE1.HTM");
-  ctx.record_number = 5;
-  Type("zlk_1_1", "山田次郎");
-  EXPECT_TRUE(Save(""));
-  EXPECT_EQ(closes, 1);
-  EXPECT_TRUE(ctx.closing);
-  EXPECT_FALSE(ctx.current.has_value());
-  EXPECT_EQ(Stored(kIntakeTable, 5, "1-1"), Value{std::string("山田次郎")});
-}
-
 TEST_F(BindingTest, ItemTextFollowsTheColumnFormat) {
   AddIntake(5, "山田");
   {

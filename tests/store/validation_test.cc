@@ -91,11 +91,6 @@ TEST_F(CheckTest, NumberRefusalMarksTheElementAndAPassClearsIt) {
   EXPECT_EQ(host.messages.size(), 1u);
 }
 
-TEST_F(CheckTest, FractionInWholeNumberColumnIsRefusedWithTheNumberMessage) {
-  EXPECT_FALSE(CheckNumber("1.5", host, "1-3-2", kTypeInteger));
-  ExpectRefused(kNumberMessage, "zlk_1_3_2");
-}
-
 TEST_F(CheckTest, LengthCountsCharactersNotBytes) {
   std::string name;
   for (int i = 0; i < 32; ++i) name += "山";  // 96 bytes
