@@ -13,7 +13,8 @@ namespace zelka {
 
 // Formats a date with a display format in the classic format-string notation:
 //   yyyy yy  year;  m mm  month;  d dd  day;  h hh  hour;  n nn  minute;  s ss  second
-//   ggg  era name (平成, 令和);  gg  era name;  g  era initial (H, R);  e ee  era year
+//   ggg  era name (平成, 令和);  gg  its first character (平, 令);  g  era initial (H, R);
+//   e ee  era year;  "m" right after an hour or before a second is minutes ("h:mm")
 //   \x   the character x literally;  any other character is copied.
 // "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4; a first era year
 // formatted with 年 reads 元 only where the pattern asks for it (not here: 令和1年).
