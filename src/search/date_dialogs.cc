@@ -1,5 +1,6 @@
 #include "search/date_dialogs.h"
 
+#include <cctype>
 #include <cstdio>
 #include <exception>
 

@@ -55,12 +55,7 @@ TEST_F(DatePickerTest, OpensOnNowWithoutAUsableValue) {
 
 TEST_F(DatePickerTest, LayoutAndTimeMode) {
   OpenOn("", true, [](Dialog& d, ScriptedHost&) {
-    EXPECT_EQ(d.caption, "カレンダー");
     EXPECT_EQ(d.placement, Dialog::Placement::kPointer);
-    EXPECT_EQ(d.Find("Cal")->kind, "calendar");
-    EXPECT_EQ(d.Find("lbJikan")->caption, "時間");
-    EXPECT_EQ(d.Find("lbHm")->caption, "：");
-    EXPECT_EQ(d.Find("cmdOK")->caption, "OK");
     const auto& hours = d.Find("cbHour")->options;
     const auto& minutes = d.Find("cbMinutes")->options;
     ASSERT_EQ(hours.size(), 24u);
@@ -116,9 +111,6 @@ class ReferenceDateTest : public SearchTest {};
 
 TEST_F(ReferenceDateTest, InvalidOrEmptyDateIsRefusedAndTheDialogStays) {
   host.QueueDialog([](Dialog& d, ScriptedHost& h) {
-    EXPECT_EQ(d.caption, "アセスメント基準日の設定");
-    EXPECT_EQ(d.Find("txtAssDate")->caption, "アセスメント基準日");
-    EXPECT_EQ(d.Find("cmdDTPICK")->caption, "...");
     h.Send(d, Click("cmdOK"));
     h.Send(d, Click("cmdOK", {{"txtAssDate", "平成31年5月1日"}}));
     h.Send(d, Click("cmdOK", {{"txtAssDate", "10:30"}}));

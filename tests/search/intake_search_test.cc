@@ -41,20 +41,6 @@ class IntakeSearchTest : public SearchTest {
   }
 };
 
-TEST_F(IntakeSearchTest, ShowsTheControlsAndAnEmptyGrid) {
-  Run([](Dialog& d, ScriptedHost&) {
-    EXPECT_EQ(d.caption, "登録データの選択");
-    EXPECT_EQ(d.Find("txtSeiriNo")->caption, "整理番号");
-    EXPECT_EQ(d.Find("txtTaisyo")->caption, "対象者氏名(フリガナ)");
-    EXPECT_EQ(d.Find("cmdFind")->caption, "データ検索");
-    EXPECT_EQ(d.Find("cmdChoose")->caption, "選択");
-    EXPECT_EQ(d.Find("cmdDel")->caption, "削除");
-    EXPECT_THAT(d.Find("DBG")->columns, ElementsAre("整理番号", "対象者氏名", "受付日時", "生年月日",
-                                                    "対象者の住所", "対象者のTEL"));
-    EXPECT_THAT(d.Find("DBG")->rows, IsEmpty());
-  });
-}
-
 TEST_F(IntakeSearchTest, NumberOrNameListsEitherInNumberOrder) {
   EXPECT_THAT(Found("12", "ヤマ"), ElementsAre("7", "9", "12"));
   EXPECT_THAT(Found("5", ""), ElementsAre("5"));

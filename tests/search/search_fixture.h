@@ -113,25 +113,31 @@ class SearchTest : public ::testing::Test {
 };
 
 // Events as the browser sends them.
+inline DialogEvent Event(DialogEvent::Kind kind, std::string control = "") {
+  DialogEvent e;
+  e.kind = kind;
+  e.control = std::move(control);
+  return e;
+}
 inline DialogEvent Click(const std::string& control,
                          std::map<std::string, std::string> values = {}) {
-  DialogEvent e{DialogEvent::Kind::kClick, control};
+  DialogEvent e = Event(DialogEvent::Kind::kClick, control);
   e.values = std::move(values);
   return e;
 }
 inline DialogEvent DoubleClick(int row) {
-  DialogEvent e{DialogEvent::Kind::kDoubleClick, "DBG"};
+  DialogEvent e = Event(DialogEvent::Kind::kDoubleClick, "DBG");
   e.row = row;
   return e;
 }
 inline DialogEvent Key(const std::string& key) {
-  DialogEvent e{DialogEvent::Kind::kKey};
+  DialogEvent e = Event(DialogEvent::Kind::kKey);
   e.key = key;
   return e;
 }
-inline DialogEvent Close() { return DialogEvent{DialogEvent::Kind::kClose}; }
+inline DialogEvent Close() { return Event(DialogEvent::Kind::kClose); }
 inline DialogEvent Highlight(int row) {
-  DialogEvent e{DialogEvent::Kind::kClick, "DBG"};
+  DialogEvent e = Event(DialogEvent::Kind::kClick, "DBG");
   e.selections["DBG"] = row;
   return e;
 }
