@@ -177,7 +177,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
 std::string ProgramDirectory(const CommandLine& command_line) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (!command_line.app_dir.empty()) return fs::absolute(command_line.app_dir, ec).lexically_normal();
+  if (!command_line.app_dir.empty()) {
+    fs::path dir = fs::absolute(command_line.app_dir, ec).lexically_normal();
+    return dir.has_filename() ? dir : dir.parent_path();  // "dir/" names "dir"
+  }
   return fs::read_symlink("/proc/self/exe", ec).parent_path();
 }
 

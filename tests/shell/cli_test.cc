@@ -111,6 +111,8 @@ TEST(CommandLineTest, ProgramDirectoryIsAbsolute) {
   std::string dir = ProgramDirectory(cl);
   EXPECT_EQ(dir.front(), '/');
   EXPECT_TRUE(dir.ends_with("/some/app")) << dir;
+  cl.app_dir = "/srv/zelka/";
+  EXPECT_EQ(ProgramDirectory(cl), "/srv/zelka");
 
   cl.app_dir.clear();  // the folder of the running executable
   EXPECT_TRUE(std::filesystem::exists(ProgramDirectory(cl) + "/shell_tests")) << ProgramDirectory(cl);
