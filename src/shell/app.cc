@@ -107,8 +107,8 @@ void App::HandleEvent(const UiEvent& event) {
     }
   } catch (const std::exception& e) {
     // A command that fails (a store error, a file that cannot be read) is
-    // reported and the program goes on; the failed command has changed no row
-    // it did not commit.
+    // reported, and the program goes on with the next event instead of ending
+    // with the user's work.
     ShowCommandFailure(host_, e);
   }
   if (event.kind == Kind::kNavigate) host_.ReplyNavigation(event.id, proceed);
