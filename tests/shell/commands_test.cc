@@ -76,16 +76,6 @@ TEST_F(CommandTest, QuitAsksAndEndsOnlyOnYes) {
   EXPECT_TRUE(app.quit_requested());
 }
 
-TEST_F(CommandTest, EveryCommandIsFoundInAnyCase) {
-  for (const auto& row : MainCommands()) {
-    std::string mixed(row.name);
-    for (size_t i = 0; i < mixed.size(); i += 2) mixed[i] = static_cast<char>(std::tolower(mixed[i]));
-    EXPECT_EQ(FindMainCommand(mixed), &row) << mixed;
-  }
-  EXPECT_EQ(FindMainCommand("QUIT "), nullptr);
-  EXPECT_EQ(FindMainCommand(""), nullptr);
-}
-
 TEST_F(CommandTest, EntryWindowTextsGoOnlyToTheEntryWindow) {
   // Ordinary status texts of an entry page (link targets) pass silently.
   for (const char* text : {"", "http://127.0.0.1/app/FORM/A.HTM", "?QUIT", "done"})
