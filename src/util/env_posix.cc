@@ -1,5 +1,6 @@
 // The default Env: the POSIX operating system.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -145,7 +146,16 @@ class PosixEnv : public Env {
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Its own session: the program outlives us and ignores our terminal's signals.
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    // The program starts with no signal blocked and the usual dispositions: the
+    // application thread blocks SIGINT and SIGTERM for its signal thread, and a
+    // started program must not inherit that (it could then not be stopped).
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGTERM, SIGPIPE, SIGHUP}) sigaddset(&defaults, sig);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     int rc = ::posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
     posix_spawnattr_destroy(&attr);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -74,6 +76,28 @@ TEST(PosixEnvTest, StartsAProgramWithoutAShell) {
   EXPECT_FALSE(env.StartProgram({"/no/such/program"}, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(env.StartProgram({}, &error));
+}
+
+// The application thread blocks SIGINT and SIGTERM for its signal thread; a
+// program it starts (the browser, a page's EXE command) must still be stoppable.
+TEST(PosixEnvTest, StartedProgramDoesNotInheritBlockedSignals) {
+  testing::TempDir dir;
+  sigset_t blocked, previous;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGINT);
+  sigaddset(&blocked, SIGTERM);
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &previous), 0);
+  std::string out = dir.Child("status");
+  bool started = Env::Default().StartProgram(
+      {"/bin/sh", "-c", "grep SigBlk /proc/self/status > \"$0.part\" && mv \"$0.part\" \"$0\"", out});
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  ASSERT_TRUE(started);
+  for (int i = 0; i < 300 && !std::filesystem::exists(out); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::ifstream in(out);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "SigBlk:\t0000000000000000");
 }
 
 TEST(PosixEnvTest, NowIsAPlausibleLocalTime) {
