@@ -268,6 +268,10 @@ std::string WebServer::StartUrl() const {
 bool WebServer::Start(int port, std::string* error) {
   http_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
   http_->set_payload_max_length(kMaxBody);
+  // Answers go out at once: with Nagle's delay every reply that is written in
+  // more than one piece waits for the browser's delayed ACK (about 40 ms), and
+  // a page move takes several round trips.
+  http_->set_tcp_nodelay(true);
   Route();
   if (port == 0) {
     port_ = http_->bind_to_any_port("127.0.0.1");

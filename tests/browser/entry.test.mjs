@@ -1,0 +1,280 @@
+// The daily data entry on the real pages: a new intake over its five pages,
+// a new assessment over its twenty, both opened again through the search
+// dialogs with every value in place; the date dialogs, the checks of typed
+// values, the duplicate assessment and the title-bar close. Prints the time of
+// a page move (store the page, show and fill the next one).
+// ZELKA_SHOTS=<folder> also saves screenshots of the main screens there.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { mkdirSync } from 'node:fs';
+import path from 'node:path';
+import { openZelka } from './zelka.mjs';
+
+const INTAKE_PAGES = ['UKETUKE1', 'UKETUKE2', 'UKETUKE3', 'UKETUKE4', 'UKETUKE5'];
+const SECTIONS = ['AA', ...'ABCDEFGHIJKLMNOPQRS'];
+const MENU = {
+  UKETUKE3: 'Ⅲ.基本情報', UKETUKE5: 'Ⅴ.現在の状態およびサービス内容',
+  AA: 'AA.基本情報', H: 'H.IADL(過去7日間)とADL(過去3日間)', S: 'S.薬物治療調査法',
+};
+// AA items a new assessment copies from the intake.
+const COPIED_TO_AA = ['zlk_AA_1', 'zlk_AA_2', 'zlk_AA_3_1', 'zlk_AA_3_2', 'zlk_AA_4'];
+const NUMBER_MESSAGE = '数値を入力する項目で、数字以外の文字が入力されています。';
+const DATE_MESSAGE = '日付または時間を入力する項目で、正しく入力していないところがあります';
+const RED = 'rgb(255, 0, 0)';
+const WHITE = 'rgb(255, 255, 255)';
+
+const shotFolder = process.env.ZELKA_SHOTS;
+async function shot(z, name) {
+  if (!shotFolder) return;
+  mkdirSync(shotFolder, { recursive: true });
+  await z.page.waitForTimeout(200);
+  await z.page.screenshot({ path: path.join(shotFolder, `${name}.png`) });
+}
+
+const entry = (z) => z.page.frameLocator('#frame-entry');
+const dialog = (z, name) => z.page.getByRole('dialog', { name });
+
+// Waits until the entry window shows `file` and the program has no page
+// operation under way, and stays so for a moment: the page is filled.
+async function settled(z, file) {
+  await z.page.waitForFunction((want) => {
+    const frame = document.getElementById('frame-entry');
+    const doc = frame.contentDocument;
+    const idle = lastState && !document.getElementById('view-entry').hidden
+      && !lastState.requests.some((r) => !['message', 'input', 'save', 'dialog'].includes(r.kind));
+    const ok = idle && doc && doc.readyState === 'complete' && doc.URL.endsWith(`/FORM/${want}.HTM`);
+    const key = ok ? `${lastState.version}` : '';
+    if (!ok || window.settleKey !== key) {
+      window.settleKey = key;
+      window.settleSince = performance.now();
+      return false;
+    }
+    return performance.now() - window.settleSince > 150;
+  }, file, { polling: 25 });
+}
+
+async function mainCommand(z, name) {
+  await z.menu.getByRole('button', { name, exact: true }).click();
+}
+
+// The bound elements of the entry page, in form order.
+function boundElements(z) {
+  return z.page.evaluate(() => {
+    const form = document.getElementById('frame-entry').contentDocument.forms[0];
+    return Array.from(form.elements).filter((e) => e.name.startsWith('zlk')).map((e) => ({
+      name: e.name, type: e.type, className: e.className, placeholder: e.placeholder || '',
+      options: e.type === 'select-one' ? Array.from(e.options).map((o) => o.value) : [],
+    }));
+  });
+}
+
+function readElements(z) {
+  return z.page.evaluate(() => {
+    const form = document.getElementById('frame-entry').contentDocument.forms[0];
+    const values = {};
+    for (const e of form.elements) if (e.name.startsWith('zlk')) values[e.name] = e.type === 'checkbox' ? e.checked : e.value;
+    return values;
+  });
+}
+
+// A value for each kind of element, varied by its position so that a value
+// landing in the wrong column shows.
+function valueFor(element, index) {
+  const day = String(1 + (index % 28)).padStart(2, '0');
+  if (element.type === 'checkbox') return index % 2 === 0;
+  if (element.type === 'select-one') {
+    const codes = element.options.filter((o) => o !== '');
+    return codes[index % codes.length];
+  }
+  if (element.type === 'textarea') return `行${index}\n二行目`;
+  if (element.placeholder === 'yyyy/mm/dd hh:nn') return `2026/10/${day} 09:${String(index % 60).padStart(2, '0')}`;
+  if (element.placeholder === 'hh:nn') return `${String(index % 24).padStart(2, '0')}:15`;
+  if (element.className.includes('date')) return `2025/07/${day}`;
+  if (element.className.includes('num')) return String(10 + (index % 80));
+  return `値${index}`;
+}
+
+// Types a value into every bound element but those in `skip`; returns what
+// the page should show when opened again.
+async function fillPage(z, skip = []) {
+  const frame = entry(z);
+  const expected = {};
+  const elements = await boundElements(z);
+  for (const [index, element] of elements.entries()) {
+    if (skip.includes(element.name)) continue;
+    const value = valueFor(element, index);
+    const target = frame.locator(`[name="${element.name}"]`);
+    if (element.type === 'checkbox') await target.setChecked(value);
+    else if (element.type === 'select-one') await target.selectOption(value);
+    else await target.fill(value);
+    expected[element.name] = value;
+  }
+  return expected;
+}
+
+function assertShows(actual, expected, page) {
+  for (const [name, value] of Object.entries(expected)) assert.deepEqual(actual[name], value, `${page} ${name}`);
+}
+
+async function clickMove(z, label) {
+  await entry(z).locator('button.move', { hasText: label }).click();
+}
+
+const nextButton = (z) => entry(z).locator('button.move.next');
+const closeButton = (z) => entry(z).locator('button.move.close');
+
+async function jump(z, caption) {
+  await z.page.getByRole('button', { name: 'ジャンプ(J)' }).click();
+  await z.page.getByRole('menuitem', { name: caption, exact: true }).click();
+}
+
+// Clicks the page's next button and times it, in the browser, until the next
+// page shows `name` = `value`.
+function timedNext(z, file, name, value) {
+  return z.page.evaluate(async ({ file, name, value }) => {
+    const frame = document.getElementById('frame-entry');
+    const start = performance.now();
+    frame.contentDocument.querySelector('button.move.next').click();
+    for (;;) {
+      await new Promise((resolve) => setTimeout(resolve, 1));
+      const doc = frame.contentDocument;
+      if (!doc || !doc.URL.endsWith(`/FORM/${file}.HTM`) || !doc.forms[0]) continue;
+      const element = doc.forms[0].elements.namedItem(name);
+      if (element && (element.type === 'checkbox' ? element.checked === value : element.value === value)) {
+        return performance.now() - start;
+      }
+    }
+  }, { file, name, value });
+}
+
+// The last element a page was given a value that differs from an empty page.
+function telltale(expected) {
+  const named = Object.entries(expected).filter(([, v]) => v !== false && v !== '');
+  return named[named.length - 1];
+}
+
+function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return sorted[Math.floor(sorted.length / 2)];
+}
+
+async function answerMessage(z, text, button) {
+  const box = dialog(z, 'ZELKA2.0 アセスメント表');
+  await box.waitFor();
+  assert.equal(await box.locator('.message-text').innerText(), text);
+  await box.getByRole('button', { name: button }).click();
+  await box.waitFor({ state: 'detached' });
+}
+
+// Finds a record in a search dialog by its number and chooses the row whose
+// cells contain `rowText`.
+async function chooseRecord(z, caption, number, rowText) {
+  const box = dialog(z, caption);
+  await box.getByLabel('整理番号').fill(String(number));
+  await box.getByRole('button', { name: 'データ検索' }).click();
+  const row = box.getByRole('row').filter({ hasText: rowText || String(number) });
+  await row.first().click();
+  return box;
+}
+
+async function pickReferenceDate(z, text) {
+  const box = dialog(z, 'アセスメント基準日の設定');
+  await box.waitFor();
+  await box.getByLabel('アセスメント基準日').fill(text);
+  await box.getByRole('button', { name: 'OK' }).click();
+  await box.waitFor({ state: 'detached' });
+}
+
+async function waitMainShown(z) {
+  await z.page.locator('#view-main').waitFor({ state: 'visible' });
+}
+
+// A new intake with just a number, a name and a birth date.
+async function enterShortIntake(z, number, name) {
+  await mainCommand(z, '新規受付');
+  await settled(z, 'UKETUKE1');
+  await entry(z).locator('[name="zlk_整理番号"]').fill(String(number));
+  await entry(z).locator('[name="zlk_1_1"]').fill(name);
+  await entry(z).locator('[name="zlk_1_2"]').selectOption('2');
+  await entry(z).locator('[name="zlk_1_3_1"]').fill('1941/02/03');
+  await entry(z).locator('[name="zlk_受付日時"]').fill('2026/11/02 10:30');
+  await closeButton(z).click();
+  await waitMainShown(z);
+}
+
+function ageOn(birth, today) {
+  let age = today.getFullYear() - birth.getFullYear();
+  if (today.getMonth() < birth.getMonth()
+    || (today.getMonth() === birth.getMonth() && today.getDate() < birth.getDate())) age -= 1;
+  return age;
+}
+
+test('a new intake over its five pages is found again, value for value', async () => {
+  const z = await openZelka();
+  try {
+    await z.menu.getByRole('button', { name: '新規受付' }).click();
+    await settled(z, 'UKETUKE1');
+    await shot(z, 'intake-page');
+    const expected = {};
+    expected.UKETUKE1 = await fillPage(z, ['zlk_整理番号']);
+    await entry(z).locator('[name="zlk_整理番号"]').fill('101');
+    expected.UKETUKE1.zlk_整理番号 = '101';
+
+    // The birth date from the picker, started from a date written with points:
+    // a birthday late in the year, so the age counts completed years.
+    await entry(z).locator('[name="zlk_1_3_1"]').fill('1950.12.01');
+    await entry(z).getByRole('button', { name: '生年月日を選ぶ' }).click();
+    const picker = dialog(z, 'カレンダー');
+    await picker.waitFor();
+    assert.equal(await picker.locator('.calendar-month').innerText(), '1950年12月');
+    assert.equal(await picker.getByRole('combobox').count(), 0, 'a date alone: no hour and minute lists');
+    await picker.getByRole('button', { name: '1950年12月31日' }).click();
+    await shot(z, 'date-picker');
+    await picker.getByRole('button', { name: 'OK' }).click();
+    await picker.waitFor({ state: 'detached' });
+    const today = new Date();
+    const age = String(ageOn(new Date(1950, 11, 31), today));
+    assert.equal(await entry(z).locator('[name="zlk_1_3_1"]').inputValue(), '1950/12/31');
+    assert.equal(await entry(z).locator('[name="zlk_1_3_2"]').inputValue(), age);
+    expected.UKETUKE1.zlk_1_3_1 = '1950/12/31';
+    expected.UKETUKE1.zlk_1_3_2 = age;
+
+    // Pages 2 and 3 by the page buttons, 4 by the menu and back to 3, 5 by the menu.
+    await nextButton(z).click();
+    await settled(z, 'UKETUKE2');
+    expected.UKETUKE2 = await fillPage(z);
+    await nextButton(z).click();
+    await settled(z, 'UKETUKE3');
+    expected.UKETUKE3 = await fillPage(z);
+    await jump(z, 'Ⅳ.家族に関する情報');
+    await settled(z, 'UKETUKE4');
+    expected.UKETUKE4 = await fillPage(z);
+    // Ⅵ has no page of its own: the menu offers it greyed.
+    await z.page.getByRole('button', { name: 'ジャンプ(J)' }).click();
+    assert.equal(await z.page.getByRole('menuitem', { name: 'Ⅵ.住居環境' }).getAttribute('aria-disabled'), 'true');
+    await z.page.keyboard.press('Escape');
+    await jump(z, MENU.UKETUKE5);
+    await settled(z, 'UKETUKE5');
+    expected.UKETUKE5 = await fillPage(z);
+    await closeButton(z).click();
+    await waitMainShown(z);
+
+    await mainCommand(z, '受付表の修正');
+    const search = await chooseRecord(z, '登録データの選択', 101);
+    await search.getByRole('button', { name: '選択' }).click();
+    await settled(z, 'UKETUKE1');
+    assertShows(await readElements(z), expected.UKETUKE1, 'UKETUKE1');
+    const times = [];
+    for (const page of INTAKE_PAGES.slice(1)) {
+      const [name, value] = telltale(expected[page]);
+      times.push(await timedNext(z, page, name, value));
+      await settled(z, page);
+      assertShows(await readElements(z), expected[page], page);
+    }
+    console.log(`intake page moves (ms): ${times.map((t) => t.toFixed(1)).join(' ')}; median ${median(times).toFixed(1)}`);
+    await closeButton(z).click();
+    await waitMainShown(z);
+  } finally {
+    await z.close();
+  }
+});
