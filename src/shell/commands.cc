@@ -35,6 +35,15 @@ void CapKento(App& app) {
   CreateKento(worksheet, app.host(), ctx.record_number, ctx.reference_date);
 }
 
+// The CAP list: choose an assessment and store its CAP selection. The printed
+// list itself is not built yet, which the user is told once the row is stored.
+void CapPrint(App& app) {
+  RecordContext& ctx = app.context();
+  if (!app.cap_engine().CapCreate(ctx, app.host(), [&app](RecordContext& c) { app.ChooseAssessment(c); }))
+    return;
+  app.host().ShowMessage(kCapPrintNotReady, Buttons::kOk, Icon::kInformation);
+}
+
 constexpr MainCommand kMainCommandTable[] = {
     // name               context table    new   closes entry  action
     {"QUIT",              "",              false, false,       Quit},
@@ -44,7 +53,7 @@ constexpr MainCommand kMainCommandTable[] = {
     {"ASSESSMENT_EDIT",   "AA",            false, false,       AssessmentEdit},
     {"UKETUKE_PRINT",     "",              false, true,        nullptr},
     {"ASSESSMENT_PRINT",  "",              false, true,        nullptr},
-    {"CAP_PRINT",         "",              false, true,        nullptr},
+    {"CAP_PRINT",         "",              false, true,        CapPrint},
     {"CAP_KENTO",         "",              false, true,        CapKento},
     {"PDF_PRINT",         "",              false, true,        nullptr},
 };

@@ -275,6 +275,26 @@ TEST_F(StoredCommandTest, CapKentoCancelledDoesNothing) {
   EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
 }
 
+TEST_F(StoredCommandTest, CapPrintStoresTheSelectionThenSaysTheListIsNotReady) {
+  AddAssessment(5, "2003-04-01");
+  AddAssessment(6, "2003-04-01");
+  app.HandleEvent(Status(View::kMain, "?cap_print"));  // search closed without a choice
+  EXPECT_TRUE(db().OpenTable("CAP選定").Eof());
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
+
+  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdFind", {{"txtSeiriNo", "6"}}));
+    h.Send(d, Click("cmdChoose"));
+  });
+  app.HandleEvent(Status(View::kMain, "?CAP_PRINT"));
+  EXPECT_FALSE(db().OpenKey("CAP選定", 6, Date{2003, 4, 1}).Eof());
+  EXPECT_TRUE(db().OpenKey("CAP選定", 5, Date{2003, 4, 1}).Eof());
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "CAP一覧の印刷は準備中です。");
+  EXPECT_EQ(host.messages[0].icon, Icon::kInformation);
+  EXPECT_TRUE(host.save_dialogs.empty());
+}
+
 TEST_F(StoredCommandTest, HiddenVerificationRunIsReachableFromTheAssessmentSearch) {
   AddAssessment(5, "2003-04-01");
   std::string export_path = dir.Child("verify.txt");
