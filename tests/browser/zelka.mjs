@@ -21,13 +21,14 @@ function copyProgramDirectory(target) {
   }
 }
 
-// `prepare(appDir)` may add or change files before the program starts.
-export async function startZelka(prepare = () => {}) {
+// `prepare(appDir)` may add or change files before the program starts; `env`
+// adds to the program's environment (HOME is where its save dialog opens).
+export async function startZelka(prepare = () => {}, env = {}) {
   const appDir = mkdtempSync(path.join(tmpdir(), 'zelka-app-'));
   copyProgramDirectory(appDir);
   prepare(appDir);
   const child = spawn(ZELKA_BIN, ['--app-dir', appDir, '--port', '0', '--no-browser'],
-    { stdio: ['ignore', 'pipe', 'pipe'] });
+    { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
   let stderr = '';
   child.stderr.on('data', (chunk) => { stderr += chunk; });
   const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
@@ -71,8 +72,8 @@ export async function launchBrowser() {
 }
 
 // The program and a tab on its start address, with the main menu loaded.
-export async function openZelka(prepare) {
-  const zelka = await startZelka(prepare);
+export async function openZelka(prepare, env) {
+  const zelka = await startZelka(prepare, env);
   const chrome = await launchBrowser();
   const context = await chrome.browser.newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
   const page = await context.newPage();
