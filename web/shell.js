@@ -519,13 +519,14 @@ function buildSave(request, previous) {
 
   const showListing = () => {
     if (!listing) return;
-    dirLabel.textContent = listing.dir;
+    // Isolated left to right, or the leading "/" of the path moves to its end.
+    dirLabel.replaceChildren(element('bdi', { dir: 'ltr' }, listing.dir));
     const patterns = (request.types[state.type] || { patterns: ['*.*'] }).patterns;
     const items = listing.entries.filter((e) => e.folder || patterns.some((p) => globMatches(p, e.name)));
     list.replaceChildren(...items.map((entry) => {
       const item = element('li', {
         role: 'option', tabIndex: -1, class: entry.folder ? 'folder' : 'file', 'aria-selected': 'false',
-      }, element('span', { class: 'entry-icon', 'aria-hidden': 'true' }, entry.folder ? '📁' : '📄'), entry.name);
+      }, element('span', { class: 'entry-icon', 'aria-hidden': 'true' }), entry.name);
       item.addEventListener('click', () => {
         for (const other of list.children) other.setAttribute('aria-selected', 'false');
         item.setAttribute('aria-selected', 'true');
