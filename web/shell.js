@@ -25,9 +25,10 @@ let opChain = Promise.resolve();
 
 // --- talking to the program ---------------------------------------------------
 
-async function post(path, body) {
+async function post(path, body, keepalive = false) {
   const response = await fetch(path, {
     method: 'POST',
+    keepalive,
     headers: { 'Content-Type': 'application/json' },
     body: JSON.stringify(body),
   });
@@ -206,6 +207,14 @@ function installBridge(view) {
   } catch (error) { /* already defined */ }
   bridges[view] = { clear: () => { status = ''; } };
 
+  // What the user types is kept by the program, and put back when this page
+  // is shown again after a reload or a new tab.
+  doc.addEventListener('input', () => scheduleDraft(view), true);
+  doc.addEventListener('change', () => scheduleDraft(view), true);
+  const restore = () => restoreDraft(view, doc);
+  if (doc.readyState === 'loading') doc.addEventListener('DOMContentLoaded', restore);
+  else restore();
+
   // Links and forms aimed at the shell itself stay in their frame.
   const retarget = () => {
     for (const element of doc.querySelectorAll('a[target], form[target], base[target]')) {
@@ -224,6 +233,48 @@ function installBridge(view) {
     pointer.x = box.left + event.clientX;
     pointer.y = box.top + event.clientY;
   }, true);
+}
+
+// --- pending edits ------------------------------------------------------------------
+
+const DRAFT_DELAY = 300;
+const draftTimers = { main: null, entry: null };
+
+function scheduleDraft(view) {
+  clearTimeout(draftTimers[view]);
+  draftTimers[view] = setTimeout(() => sendDraft(view), DRAFT_DELAY);
+}
+
+function sendDraft(view, keepalive = false) {
+  if (draftTimers[view] === null) return;
+  clearTimeout(draftTimers[view]);
+  draftTimers[view] = null;
+  const form = firstForm(view);
+  if (!form || !loadedPage[view]) return;
+  // Refused when the program has moved the view on meanwhile: nothing to keep.
+  post('/api/event', { type: 'draft', view, page: loadedPage[view], elements: formElements(form) }, keepalive)
+    .catch(() => {});
+}
+
+// The tab is going away: what was typed in the last moments goes now.
+window.addEventListener('pagehide', () => {
+  sendDraft('main', true);
+  sendDraft('entry', true);
+});
+
+function restoreDraft(view, doc) {
+  const draft = lastState && lastState[`${view}Draft`];
+  if (!draft || draft.page !== loadedPage[view]) return;
+  if (new URL(doc.URL).pathname !== pageUrl(draft.page)) return;
+  const form = doc.forms[0];
+  if (!form) return;
+  const elements = formControls(form);
+  draft.elements.forEach((saved, index) => {
+    const target = elements[index];
+    if (!target || (target.name || '') !== saved.name || target.type !== saved.type) return;
+    if (target.type === 'checkbox' || target.type === 'radio') target.checked = saved.checked;
+    else if (target.type !== 'file') target.value = saved.value;
+  });
 }
 
 function onFrameNavigate(view, win, event) {
@@ -325,15 +376,7 @@ async function pageOperation(request) {
       return { ok: await loadFrame(view, request.page) };
     case 'readForm': {
       const form = firstForm(view);
-      const elements = form ? Array.from(form.elements).filter((e) => e.type !== 'fieldset') : [];
-      return {
-        elements: elements.map((e) => ({
-          name: e.name || '',
-          type: e.type || '',
-          value: e.value == null ? '' : String(e.value),
-          checked: !!e.checked,
-        })),
-      };
+      return { elements: form ? formElements(form) : [] };
     }
     case 'writeForm':
       for (const update of request.updates) writeElement(view, update);
@@ -353,6 +396,20 @@ async function pageOperation(request) {
     default:
       return { ok: false, error: `unknown operation ${request.kind}` };
   }
+}
+
+function formControls(form) {
+  return Array.from(form.elements).filter((e) => e.type !== 'fieldset');
+}
+
+// The form's elements as the program reads them, in document order.
+function formElements(form) {
+  return formControls(form).map((e) => ({
+    name: e.name || '',
+    type: e.type || '',
+    value: e.value == null ? '' : String(e.value),
+    checked: !!e.checked,
+  }));
 }
 
 function writeElement(view, update) {

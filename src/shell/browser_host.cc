@@ -330,6 +330,7 @@ void BrowserHost::ShowWindow(View view, bool visible) {
   Json views = channel_->Get("views");
   views[ViewKey(view)]["visible"] = visible;
   channel_->Set("views", views);
+  if (!visible) channel_->Set(DraftKey(view), nullptr);  // the window's pending edit ends with it
 }
 
 void BrowserHost::SetEntryMenu(EntryMenu menu) { channel_->Set("entryMenu", EntryMenuJson(menu)); }
@@ -341,6 +342,7 @@ bool BrowserHost::Navigate(View view, const std::string& page) {
   Json views = channel_->Get("views");
   views[ViewKey(view)]["page"] = page;
   channel_->Set("views", views);
+  channel_->Set(DraftKey(view), nullptr);  // typed values belonged to the page shown before
   auto reply = channel_->Call({{"kind", "navigate"}, {"view", ViewKey(view)}, {"page", page}});
   return reply && reply->is_object() && reply->value("ok", false);
 }

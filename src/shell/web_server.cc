@@ -114,6 +114,15 @@ bool IsKnownMenuItem(const std::string& id) {
   return false;
 }
 
+// One element of a draft, checked field by field.
+bool IsDraftElement(const Json& e) {
+  return e.is_object() && e.size() == 4 && e.contains("name") && e["name"].is_string() &&
+         e.contains("type") && e["type"].is_string() && e.contains("value") &&
+         e["value"].is_string() && e.contains("checked") && e["checked"].is_boolean();
+}
+
+constexpr size_t kMaxDraftElements = 10000;
+
 // A user event posted by the shell page, checked field by field.
 std::optional<UiEvent> ParseEvent(const Json& body, std::string* why) {
   if (!body.is_object() || !body.contains("type") || !body["type"].is_string()) {
@@ -252,6 +261,28 @@ std::string NewAccessToken() {
   return token;
 }
 
+std::string DraftKey(View view) { return view == View::kMain ? "mainDraft" : "entryDraft"; }
+
+bool KeepDraft(UiChannel& channel, const Json& body, std::string* why) {
+  auto view = ParseView(body.value("view", Json()));
+  const Json& elements = body.contains("elements") ? body["elements"] : Json();
+  if (!view || !body.contains("page") || !body["page"].is_string() || !elements.is_array() ||
+      elements.size() > kMaxDraftElements ||
+      !std::all_of(elements.begin(), elements.end(), IsDraftElement)) {
+    *why = "a draft needs a view, a page and a list of elements";
+    return false;
+  }
+  const std::string page = body["page"];
+  const Json views = channel.Get("views");
+  const char* key = *view == View::kMain ? "main" : "entry";
+  if (page.empty() || !views.contains(key) || views[key].value("page", "") != page) {
+    *why = "the view no longer shows that page";
+    return false;
+  }
+  channel.Set(DraftKey(*view), Json{{"page", page}, {"elements", elements}});
+  return true;
+}
+
 WebServer::WebServer(std::string app_dir, std::string web_dir, UiChannel& channel)
     : app_dir_(std::move(app_dir)),
       web_dir_(std::move(web_dir)),
@@ -378,6 +409,10 @@ void WebServer::Route() {
     auto body = parse_body(req, res);
     if (!body) return;
     std::string why;
+    if (body->value("type", Json()) == "draft") {
+      if (!KeepDraft(channel_, *body, &why)) return Refuse(res, 409, "Conflict: " + why);
+      return res.set_content("{}", "application/json");
+    }
     auto event = ParseEvent(*body, &why);
     if (!event) return Refuse(res, 400, "Bad Request: " + why);
     int id = channel_.PushEvent(*event);

@@ -10,6 +10,10 @@
 #include <string>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
+#include "shell/host.h"
+
 namespace httplib {
 class Server;
 }
@@ -39,6 +43,15 @@ std::optional<std::string> ResolveStaticPath(const std::string& url_path,
 
 // 32 random bytes from the system's CSPRNG, as 64 hex digits.
 std::string NewAccessToken();
+
+// The form values of a page as the user types them (a "draft"), kept in the
+// UI state under DraftKey(view) so that a tab that reloads or reconnects can put
+// them back before the user sees the page. The body is {"view", "page",
+// "elements": [{"name", "type", "value", "checked"}]}; a draft is kept only for
+// the page its view shows now. The host drops it when it shows another page
+// or hides the window. False with *why for a body that is no draft of that page.
+std::string DraftKey(View view);
+bool KeepDraft(UiChannel& channel, const nlohmann::json& body, std::string* why);
 
 class WebServer {
  public:

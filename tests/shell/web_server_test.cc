@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "shell/web_channel.h"
 #include "support/temp_dir.h"
 
 namespace zelka {
@@ -101,6 +102,48 @@ TEST_F(StaticPaths, RefusesSymbolicLinksLeadingOut) {
   fs::create_directory_symlink(outside_.path(), app_.Child("FORM/out"));
   EXPECT_EQ(Resolve("/FORM/link.htm"), std::nullopt);
   EXPECT_EQ(Resolve("/FORM/out/secret.txt"), std::nullopt);
+}
+
+// --- Pending edits -------------------------------------------------------------
+
+TEST(Drafts, KeptOnlyForThePageTheViewShowsAndOnlyWhenWellFormed) {
+  using Json = nlohmann::json;
+  UiChannel channel;
+  channel.Set("views", {{"main", {{"visible", false}, {"page", "MainMenu/MainMenuFr.htm"}}},
+                        {"entry", {{"visible", true}, {"page", "FORM/A.HTM"}}}});
+  const Json element = {{"name", "zlk_A1"}, {"type", "text"}, {"value", "あ"}, {"checked", false}};
+  auto draft = [&](Json page, Json elements, Json view = "entry") {
+    return Json{{"type", "draft"}, {"view", view}, {"page", page}, {"elements", elements}};
+  };
+  std::string why;
+  EXPECT_TRUE(KeepDraft(channel, draft("FORM/A.HTM", {element}), &why)) << why;
+  EXPECT_EQ(channel.Get(DraftKey(View::kEntry)),
+            (Json{{"page", "FORM/A.HTM"}, {"elements", {element}}}));
+  EXPECT_TRUE(channel.Get(DraftKey(View::kMain)).is_null());
+
+  // Each refusal leaves the kept draft as it was.
+  Json other = element;
+  other["value"] = "い";
+  Json wrong_checked = other;
+  wrong_checked["checked"] = "yes";
+  Json extra = other;
+  extra["background"] = "red";
+  const Json refused[] = {
+      draft("FORM/B.HTM", {other}),          // a page the view has left
+      draft("", {other}),                    // no page
+      draft("FORM/A.HTM", {other}, "side"),  // no such view
+      draft("FORM/A.HTM", other),            // not a list
+      draft("FORM/A.HTM", {wrong_checked}),
+      draft("FORM/A.HTM", {extra}),
+      draft("FORM/A.HTM", Json::array({other, 5})),
+      draft(5, {other}),
+  };
+  for (const Json& body : refused) {
+    why.clear();
+    EXPECT_FALSE(KeepDraft(channel, body, &why)) << body.dump();
+    EXPECT_FALSE(why.empty());
+  }
+  EXPECT_EQ(channel.Get(DraftKey(View::kEntry))["elements"][0]["value"], "あ");
 }
 
 }  // namespace

@@ -1,0 +1,91 @@
+// A pending edit on an entry page outlives its tab: the values typed are kept
+// by the program and put back when a new tab or a reload shows the page again.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import path from 'node:path';
+import { openZelka } from './zelka.mjs';
+
+const entry = (page) => page.frameLocator('#frame-entry');
+
+// The entry window shows `file`, loaded and with no page operation under way.
+async function pageReady(page, file) {
+  await page.waitForFunction((want) => {
+    const doc = document.getElementById('frame-entry').contentDocument;
+    return lastState && !document.getElementById('view-entry').hidden && doc && doc.readyState === 'complete'
+      && doc.URL.endsWith(`/FORM/${want}.HTM`)
+      && !lastState.requests.some((r) => !['message', 'input', 'save', 'dialog'].includes(r.kind));
+  }, file, { polling: 25 });
+}
+
+// Waits until the program holds the typed value of an element.
+async function keptByProgram(page, name, value) {
+  await page.waitForFunction(({ name, value }) => {
+    const draft = lastState && lastState.entryDraft;
+    return !!draft && draft.elements.some((e) => e.name === name && e.value === value);
+  }, { name, value }, { polling: 50 });
+}
+
+async function newTab(z) {
+  const context = await z.context.browser().newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
+  const page = await context.newPage();
+  await page.goto(z.zelka.url);
+  return { context, page };
+}
+
+function stored(appDir, column, number) {
+  return execFileSync('sqlite3', [path.join(appDir, 'ZELKA20.mdb'),
+    `SELECT [${column}] FROM [相談受付表] WHERE [整理番号]=${number};`], { encoding: 'utf8' }).trim();
+}
+
+test('values typed on an entry page survive a closed tab and a reload, and are stored on save', async () => {
+  const z = await openZelka();
+  try {
+    await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
+    await pageReady(z.page, 'UKETUKE1');
+    await entry(z.page).locator('[name="zlk_整理番号"]').fill('301');
+    await entry(z.page).locator('[name="zlk_1_1"]').fill('ヤマダ タロウ');
+    await entry(z.page).locator('[name="zlk_1_2"]').selectOption('2');
+    await keptByProgram(z.page, 'zlk_1_1', 'ヤマダ タロウ');
+    await z.context.close();
+
+    // A new tab shows the page with what was typed.
+    let tab = await newTab(z);
+    await pageReady(tab.page, 'UKETUKE1');
+    assert.equal(await entry(tab.page).locator('[name="zlk_整理番号"]').inputValue(), '301');
+    assert.equal(await entry(tab.page).locator('[name="zlk_1_1"]').inputValue(), 'ヤマダ タロウ');
+    assert.equal(await entry(tab.page).locator('[name="zlk_1_2"]').inputValue(), '2');
+
+    // So does a reload, with the latest value.
+    await entry(tab.page).locator('[name="zlk_1_1"]').fill('ヤマダ ジロウ');
+    await keptByProgram(tab.page, 'zlk_1_1', 'ヤマダ ジロウ');
+    await tab.page.reload();
+    await pageReady(tab.page, 'UKETUKE1');
+    assert.equal(await entry(tab.page).locator('[name="zlk_1_1"]').inputValue(), 'ヤマダ ジロウ');
+
+    // Closing the page stores it; the kept values go with the window.
+    await entry(tab.page).locator('button.move.close').click();
+    await tab.page.locator('#view-main').waitFor({ state: 'visible' });
+    assert.equal(stored(z.zelka.appDir, '1-1', 301), 'ヤマダ ジロウ');
+    assert.equal(stored(z.zelka.appDir, '1-2', 301), '2');
+    assert.equal(await tab.page.evaluate(() => lastState.entryDraft), null);
+    await tab.context.close();
+  } finally {
+    await z.close();
+  }
+});
+
+test('a draft of a page the view no longer shows is refused', async () => {
+  const z = await openZelka();
+  try {
+    const send = (body) => z.page.evaluate(async (b) => (await fetch('/api/event', {
+      method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(b),
+    })).status, body);
+    const elements = [{ name: 'zlk_1_1', type: 'text', value: 'x', checked: false }];
+    assert.equal(await send({ type: 'draft', view: 'entry', page: 'FORM/UKETUKE1.HTM', elements }), 409);
+    assert.equal(await send({ type: 'draft', view: 'main', page: 'MainMenu/MainMenuFr.htm', elements: [{ name: 1 }] }), 409);
+    assert.equal(await send({ type: 'draft', view: 'main', page: 'MainMenu/MainMenuFr.htm', elements }), 200);
+  } finally {
+    await z.close();
+  }
+});
