@@ -372,15 +372,15 @@ void BrowserHost::WriteForm(View view, const std::vector<ElementUpdate>& updates
     if (u.background) item["background"] = *u.background;
     list.push_back(item);
   }
-  channel_->Call({{"kind", "writeForm"}, {"view", ViewKey(view)}, {"updates", list}});
+  channel_->Post({{"kind", "writeForm"}, {"view", ViewKey(view)}, {"updates", list}});
 }
 
 void BrowserHost::Focus(View view, const std::string& element_name) {
-  channel_->Call({{"kind", "focus"}, {"view", ViewKey(view)}, {"name", element_name}});
+  channel_->Post({{"kind", "focus"}, {"view", ViewKey(view)}, {"name", element_name}});
 }
 
 void BrowserHost::ClearStatus(View view) {
-  channel_->Call({{"kind", "clearStatus"}, {"view", ViewKey(view)}});
+  channel_->Post({{"kind", "clearStatus"}, {"view", ViewKey(view)}});
 }
 
 UiEvent BrowserHost::WaitEvent() { return channel_->WaitEvent(); }

@@ -51,6 +51,7 @@ void UiChannel::Close(int id) {
   std::lock_guard lock(mutex_);
   requests_.erase(id);
   answers_.erase(id);
+  posted_.erase(id);
   Changed();
 }
 
@@ -68,6 +69,13 @@ std::optional<UiChannel::Json> UiChannel::Call(Json request) {
   auto answer = Await(id);
   Close(id);
   return answer;
+}
+
+int UiChannel::Post(Json request) {
+  int id = Open(std::move(request));
+  std::lock_guard lock(mutex_);
+  posted_.insert(id);
+  return id;
 }
 
 void UiChannel::AwaitDelivery(std::chrono::milliseconds limit) {
@@ -133,6 +141,11 @@ UiChannel::Json UiChannel::Snapshot(long since, std::chrono::milliseconds wait,
 bool UiChannel::Answer(int id, Json answer) {
   std::lock_guard lock(mutex_);
   if (shutdown_ || !requests_.count(id)) return false;
+  if (posted_.erase(id)) {
+    requests_.erase(id);
+    Changed();
+    return true;
+  }
   answers_[id].push_back(std::move(answer));
   changed_.notify_all();
   return true;

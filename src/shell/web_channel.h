@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -42,6 +43,11 @@ class UiChannel {
   std::optional<Json> Await(int id);
   // Open, Await, Close in one.
   std::optional<Json> Call(Json request);
+  // Opens a request that needs no answer (a write to a page): it stays in the
+  // state until a tab answers it and then closes itself. A tab runs page
+  // requests in order, so a later Call sees its effect; not waiting saves
+  // the program a round trip per write.
+  int Post(Json request);
 
   // Waits until some tab has received the state as it is now (or the time
   // has passed), so that a quick series of changes is seen step by step.
@@ -83,6 +89,7 @@ class UiChannel {
   bool shutdown_ = false;
   std::map<int, Json> requests_;  // by id, so in the order opened
   std::map<int, std::deque<Json>> answers_;
+  std::set<int> posted_;  // requests that close on their first answer
   std::deque<UiEvent> events_;
   std::map<std::string, Clock::time_point> clients_;
   std::deque<std::pair<int, bool>> navigation_replies_;

@@ -159,13 +159,28 @@ TEST_F(BrowserHostTest, FormRoundTrips) {
   EXPECT_EQ(elements[0].value, "あ");
   EXPECT_TRUE(elements[1].checked);
 
-  auto write = std::async(std::launch::async, [&] {
-    host_->WriteForm(View::kEntry, {{"zlk_A_1", std::nullopt, std::nullopt, "#ff0000"}});
-  });
+  // Writes do not wait for the tab: they stay in the state, in order before
+  // any later request, until answered.
+  host_->WriteForm(View::kEntry, {{"zlk_A_1", std::nullopt, std::nullopt, "#ff0000"}});
+  host_->Focus(View::kEntry, "zlk_A_1");
+  auto reread = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+  Json pending = AwaitRequest("readForm");
+  auto res = client_->Get("/api/state?client=t&since=0", cookie_);
+  ASSERT_TRUE(res);
+  std::vector<std::string> kinds;
+  Json state = Json::parse(res->body);
+  for (const auto& r : state["requests"]) kinds.push_back(r["kind"]);
+  EXPECT_EQ(kinds, (std::vector<std::string>{"writeForm", "focus", "readForm"}));
   Json update = AwaitRequest("writeForm");
   EXPECT_EQ(update["updates"], Json::parse(R"([{"name":"zlk_A_1","background":"#ff0000"}])"));
-  Answer(update, Json::object());
-  write.get();
+  EXPECT_EQ(Answer(update, Json::object()), 200);
+  EXPECT_EQ(Answer(update, Json::object()), 409);  // closed by its first answer
+  Answer(AwaitRequest("focus"), Json::object());
+  Answer(pending, {{"elements", Json::array()}});
+  EXPECT_TRUE(reread.get().empty());
+  res = client_->Get("/api/state?client=t&since=0", cookie_);
+  ASSERT_TRUE(res);
+  EXPECT_TRUE(Json::parse(res->body)["requests"].empty());
 }
 
 TEST_F(BrowserHostTest, NavigationRequestsAreNumberedAndAnsweredThroughTheState) {
