@@ -18,24 +18,47 @@ std::string UpperAscii(std::string_view text) {
   return upper;
 }
 
+namespace {
+
+char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+  return true;
+}
+
+size_t ColumnIndex::CaseFreeHash::operator()(std::string_view name) const {
+  size_t hash = 14695981039346656037ull;  // FNV-1a over the upper-case bytes
+  for (char c : name) hash = (hash ^ static_cast<unsigned char>(UpperChar(c))) * 1099511628211ull;
+  return hash;
+}
+
 ColumnIndex::ColumnIndex(std::vector<std::string> names) : names_(std::move(names)) {
-  for (size_t i = 0; i < names_.size(); ++i) positions_.emplace(UpperAscii(names_[i]), static_cast<int>(i));
+  for (size_t i = 0; i < names_.size(); ++i) positions_.emplace(names_[i], static_cast<int>(i));
 }
 
 int ColumnIndex::Find(std::string_view name) const {
-  auto it = positions_.find(UpperAscii(name));
+  auto it = positions_.find(name);
   return it == positions_.end() ? -1 : it->second;
 }
 
 SectionRow::SectionRow(std::string table, std::shared_ptr<const ColumnIndex> columns,
-                       std::vector<Value> values)
-    : table_(std::move(table)), columns_(std::move(columns)), values_(std::move(values)) {}
+                       std::vector<Value> values, bool partial)
+    : table_(std::move(table)), columns_(std::move(columns)), values_(std::move(values)), partial_(partial) {}
+
+const Value* SectionRow::Find(std::string_view column) const {
+  int position = columns_->Find(column);
+  if (position < 0 || static_cast<size_t>(position) >= values_.size()) return nullptr;
+  return &values_[position];
+}
 
 const Value& SectionRow::Get(std::string_view column) const {
-  int position = columns_->Find(column);
-  if (position < 0 || static_cast<size_t>(position) >= values_.size())
-    throw CapError("表 " + table_ + " に項目 " + std::string(column) + " がありません");
-  return values_[position];
+  if (const Value* value = Find(column)) return *value;
+  throw CapError("表 " + table_ + " に項目 " + std::string(column) + " がありません");
 }
 
 namespace {
@@ -62,13 +85,29 @@ int64_t GetNum(const Value& value) {
   return -1;
 }
 
-const SectionRow& AssessmentRows::Row(std::string_view table) {
+size_t AssessmentRows::RowIndex(std::string_view table) {
+  // Rules mostly read several columns of one table in a row.
+  if (last_row_ < rows_.size() && rows_[last_row_].first == table) return last_row_;
+  for (size_t i = 0; i < rows_.size(); ++i)
+    if (SameNameIgnoringCase(rows_[i].first, table)) return last_row_ = i;
   std::string name = UpperAscii(table);
-  auto it = rows_.find(name);
-  if (it != rows_.end()) return it->second;
   std::optional<SectionRow> row = source_.Fetch(name, key_);
   if (!row) throw CapError(name + " 表の行がありません");
-  return rows_.emplace(name, std::move(*row)).first->second;
+  rows_.emplace_back(std::move(name), std::move(*row));
+  return last_row_ = rows_.size() - 1;
+}
+
+const SectionRow& AssessmentRows::Row(std::string_view table) { return rows_[RowIndex(table)].second; }
+
+const Value& AssessmentRows::Get(std::string_view table, std::string_view column) {
+  auto& [name, row] = rows_[RowIndex(table)];
+  if (const Value* value = row.Find(column)) return *value;
+  if (row.partial()) {
+    std::optional<SectionRow> whole = source_.FetchWhole(name, column, key_);
+    if (!whole) throw CapError(name + " 表の行がありません");
+    row = std::move(*whole);
+  }
+  return row.Get(column);
 }
 
 }  // namespace zelka

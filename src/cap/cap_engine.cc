@@ -5,6 +5,7 @@
 #include "cap/cap_catalogue.h"
 #include "cap/cap_rules.h"
 #include "cap/cap_store.h"
+#include "cap/key_ordered_rows.h"
 #include "util/cp932.h"
 
 namespace zelka {
@@ -16,9 +17,9 @@ std::string DescribeFailure(const AssessmentKey& key, const std::exception& fail
 namespace {
 
 // Computes one selection; any failure becomes a CapError naming the assessment.
-CapSelection ComputeSelection(CapStore& store, const AssessmentKey& key) {
+CapSelection ComputeSelection(RowSource& source, const AssessmentKey& key) {
   try {
-    AssessmentRows rows(store, key);
+    AssessmentRows rows(source, key);
     return SelectCaps(rows);
   } catch (const std::exception& failure) {
     throw CapError(DescribeFailure(key, failure));
@@ -46,17 +47,74 @@ CapSelection StoreSelection(Database& db, const AssessmentKey& key) {
   return selection;
 }
 
+namespace {
+
+// What the verification run keeps of one assessment until its row is written:
+// the triggered catalogue positions as bits, and the client's name.
+struct CompactSelection {
+  uint64_t caps = 0;
+  std::string client_name;
+};
+
+CompactSelection Compact(const CapSelection& selection) {
+  CompactSelection compact{0, selection.client_name};
+  for (const CapSlot& slot : selection.slots) compact.caps |= uint64_t{1} << FindCap(slot.number);
+  return compact;
+}
+
+// The selection again, its slots in catalogue order as SelectCaps fills them.
+CapSelection Expand(const AssessmentKey& key, CompactSelection&& compact) {
+  CapSelection selection{key, std::move(compact.client_name), {}};
+  for (int i = 0; i < kCapCount; ++i)
+    if (compact.caps >> i & 1) WriteCap(selection, kCapCatalogue[i].number, kCapCatalogue[i].name);
+  return selection;
+}
+
+// The positions of the keys in the order the streaming queries read rows:
+// by 整理番号, then by the text of 基準日; equal keys keep their order.
+std::vector<size_t> KeyOrder(const std::vector<AssessmentKey>& keys) {
+  std::vector<std::pair<int64_t, std::string>> sort_keys;
+  sort_keys.reserve(keys.size());
+  for (const AssessmentKey& key : keys) sort_keys.emplace_back(key.record_number, key.reference_date.IsoDate());
+  std::vector<size_t> order(keys.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return sort_keys[a] < sort_keys[b]; });
+  return order;
+}
+
+}  // namespace
+
+// The selections are computed in key order, so that every section table is
+// read by one streaming query, and written in the stored order of table A. A
+// failure is reported for the first assessment in that stored order, as if
+// they had been handled one by one: assessments after a known failure are not
+// computed, and rows before it are written before it is raised.
 long RecomputeAllSelections(Database& db, const std::function<void(long, long)>& progress) {
   long total = 0;
   db.InTransaction([&] {
     CapStore store(db);
     std::vector<AssessmentKey> keys = store.Assessments();
     total = static_cast<long>(keys.size());
-    store.DeleteAllSelections();
+    std::vector<CompactSelection> selections(keys.size());
+    size_t first_failure = keys.size();
+    std::string failure_text;
+    KeyOrderedRows rows(store);
     const long step = std::max(1L, total / 100);
-    for (long done = 0; done < total; ++done) {
-      if (done % step == 0) progress(done, total);
-      SaveSelection(store, ComputeSelection(store, keys[done]));
+    long done = 0;
+    for (size_t position : KeyOrder(keys)) {
+      if (done++ % step == 0) progress(done - 1, total);
+      if (position > first_failure) continue;
+      try {
+        selections[position] = Compact(ComputeSelection(rows, keys[position]));
+      } catch (const CapError& failure) {
+        first_failure = position;
+        failure_text = failure.what();
+      }
+    }
+    store.DeleteAllSelections();
+    for (size_t position = 0; position < keys.size(); ++position) {
+      if (position == first_failure) throw CapError(failure_text);
+      SaveSelection(store, Expand(keys[position], std::move(selections[position])));
     }
     progress(total, total);
   });
@@ -70,10 +128,12 @@ std::string VerificationExport(Database& db) {
   std::vector<std::string> wanted;
   for (const CapEntry& entry : kCapCatalogue) wanted.push_back(UpperAscii(entry.number));
   CapStore store(db);
+  std::vector<std::string> held;
   store.ForEachSelection([&](int64_t record_number, const std::vector<std::string>& numbers) {
     text += std::to_string(record_number) + "\t";
-    std::vector<std::string> held;
-    for (const std::string& number : numbers) held.push_back(UpperAscii(number));
+    held.clear();  // the filled slots; an empty one matches no catalogue entry
+    for (const std::string& number : numbers)
+      if (!number.empty()) held.push_back(UpperAscii(number));
     for (const std::string& number : wanted)
       text += std::find(held.begin(), held.end(), number) != held.end() ? "1\t" : "0\t";
     text += "\r\n";

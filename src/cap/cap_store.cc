@@ -1,64 +1,9 @@
 #include "cap/cap_store.h"
 
-#include <sqlite3.h>
-
 #include "cap/cap_catalogue.h"
+#include "cap/statement.h"
 
 namespace zelka {
-
-// One prepared statement, reset before each use.
-class CapStore::Statement {
- public:
-  Statement(sqlite3* db, const std::string& sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
-      throw StoreError(std::string(sqlite3_errmsg(db)) + ": " + sql);
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
-
-  Statement& Start() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-    return *this;
-  }
-  void Bind(int index, const Value& value) {
-    int rc = SQLITE_OK;
-    if (const auto* whole = std::get_if<int64_t>(&value)) rc = sqlite3_bind_int64(stmt_, index, *whole);
-    else if (const auto* number = std::get_if<double>(&value)) rc = sqlite3_bind_double(stmt_, index, *number);
-    else if (const auto* text = std::get_if<std::string>(&value))
-      rc = sqlite3_bind_text(stmt_, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
-    else rc = sqlite3_bind_null(stmt_, index);
-    if (rc != SQLITE_OK) Fail();
-  }
-  // Steps once: true with a row, false when done.
-  bool Step() {
-    int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc != SQLITE_DONE) Fail();
-    return false;
-  }
-  // Releases the statement's read, once its rows have been taken.
-  void Finish() { sqlite3_reset(stmt_); }
-  int Columns() const { return sqlite3_column_count(stmt_); }
-  std::string Name(int i) const { return sqlite3_column_name(stmt_, i); }
-  Value Get(int i) const {
-    switch (sqlite3_column_type(stmt_, i)) {
-      case SQLITE_INTEGER:
-        return static_cast<int64_t>(sqlite3_column_int64(stmt_, i));
-      case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt_, i);
-      case SQLITE_NULL:
-        return std::monostate{};
-      default:
-        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
-                           static_cast<size_t>(sqlite3_column_bytes(stmt_, i)));
-    }
-  }
-
- private:
-  [[noreturn]] void Fail() { throw StoreError(sqlite3_errmsg(db_)); }
-  sqlite3* db_;
-  sqlite3_stmt* stmt_ = nullptr;
-};
 
 namespace {
 
@@ -78,6 +23,20 @@ std::string NumberColumns() {
 }
 
 std::string TextOrEmpty(const Value& value) { return IsNull(value) ? std::string() : ValueText(value); }
+
+// TextOrEmpty of a stored cell, into a string kept across rows.
+void AssignText(sqlite3_value* cell, std::string& text) {
+  switch (sqlite3_value_type(cell)) {
+    case SQLITE_NULL:
+      text.clear();
+      break;
+    case SQLITE_TEXT:
+      text.assign(cap_sql::TextOf(cell));
+      break;
+    default:
+      text = ValueText(cap_sql::ValueOf(cell));
+  }
+}
 
 }  // namespace
 
@@ -134,10 +93,12 @@ void CapStore::DeleteSelection(const AssessmentKey& key) {
 void CapStore::DeleteAllSelections() { db_.DeleteAll(kCapSelectionTable); }
 
 void CapStore::SaveSelection(const CapSelection& selection) {
-  std::string sql = std::string("INSERT INTO [") + kCapSelectionTable + "] ([整理番号], [基準日], [利用者名]" + SlotColumns() +
-                    ") VALUES (?1, ?2, ?3";
-  for (int i = 0; i < 2 * kCapSlots; ++i) sql += ", ?" + std::to_string(4 + i);
-  sql += ")";
+  static const std::string sql = [] {
+    std::string text = std::string("INSERT INTO [") + kCapSelectionTable + "] ([整理番号], [基準日], [利用者名]" +
+                       SlotColumns() + ") VALUES (?1, ?2, ?3";
+    for (int i = 0; i < 2 * kCapSlots; ++i) text += ", ?" + std::to_string(4 + i);
+    return text + ")";
+  }();
   Statement& insert = Prepared(sql);
   insert.Bind(1, selection.key.record_number);
   insert.Bind(2, KeyDate(selection.key));
@@ -167,7 +128,7 @@ void CapStore::ForEachSelection(
   Statement& query = Prepared(std::string("SELECT [整理番号]") + NumberColumns() + " FROM [" + kCapSelectionTable + "]");
   std::vector<std::string> numbers(kCapSlots);
   while (query.Step()) {
-    for (int slot = 0; slot < kCapSlots; ++slot) numbers[slot] = TextOrEmpty(query.Get(1 + slot));
+    for (int slot = 0; slot < kCapSlots; ++slot) AssignText(query.Cell(1 + slot), numbers[slot]);
     visit(GetNum(query.Get(0)), numbers);
   }
 }

@@ -19,6 +19,10 @@
 
 namespace zelka {
 
+namespace cap_sql {
+class Statement;
+}
+
 class CapStore : public RowSource {
  public:
   explicit CapStore(Database& db);
@@ -45,7 +49,7 @@ class CapStore : public RowSource {
                                                  const std::vector<std::string>& numbers)>& visit);
 
  private:
-  class Statement;
+  using Statement = cap_sql::Statement;
   Statement& Prepared(const std::string& sql);
 
   Database& db_;

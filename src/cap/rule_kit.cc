@@ -26,9 +26,8 @@ bool StoredOne(const zelka::Value& value) {
 
 }  // namespace
 
-void AddTrigger(TriggerCol& evidence, const SectionRow& row, const std::string& group,
-                std::string_view column, const std::string& label, bool check) {
-  const zelka::Value& value = row.Get(column);
+void AddTrigger(TriggerCol& evidence, const zelka::Value& value, const std::string& group,
+                const std::string& label, bool check) {
   std::string shown = check ? (StoredOne(value) ? "ﾚ" : "ﾁｪｯｸなし") : ValueText(value);
   std::shared_ptr<TriggerCls> trigger = evidence.Item(group);
   if (!trigger) trigger = evidence.Add(group);
@@ -42,7 +41,7 @@ EvidenceRecorder::EvidenceRecorder(AssessmentRows& rows, TriggerCol& evidence)
 
 void EvidenceRecorder::Record(std::string_view table, const std::string& group,
                               std::string_view column, const std::string& label, bool check) {
-  AddTrigger(evidence_, rows_.Row(table), group, column, label, check);
+  AddTrigger(evidence_, rows_.Get(table, column), group, label, check);
 }
 
 void EvidenceRecorder::Value(std::string_view table, const std::string& group,

@@ -57,12 +57,16 @@ bool AnyOf(AssessmentRows& rows, std::string_view table, const Family& family, T
 // How many members of a family it holds for (all are read).
 int CountOf(AssessmentRows& rows, std::string_view table, const Family& family, Test test);
 
-// Records one item in the evidence: the stored value of the column in the
-// section row, or, with `check`, "ﾚ" for a stored 1 and "ﾁｪｯｸなし" for
+// Records one item in the evidence: its stored value (the overload: of the
+// column in the section row), or, with `check`, "ﾚ" for a stored 1 and "ﾁｪｯｸなし" for
 // anything else. The item joins its group, which is added when it is new.
 // An unanswered value recorded without check shows as empty text.
-void AddTrigger(TriggerCol& evidence, const SectionRow& row, const std::string& group,
-                std::string_view column, const std::string& label, bool check);
+void AddTrigger(TriggerCol& evidence, const zelka::Value& value, const std::string& group,
+                const std::string& label, bool check);
+inline void AddTrigger(TriggerCol& evidence, const SectionRow& row, const std::string& group,
+                       std::string_view column, const std::string& label, bool check) {
+  AddTrigger(evidence, row.Get(column), group, label, check);
+}
 
 // What an evidence routine works with: it clears the evidence when it starts
 // and records every item whose own test holds.

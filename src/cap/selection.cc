@@ -14,7 +14,7 @@ void WriteCap(CapSelection& selection, std::string_view number, std::string_view
 namespace {
 
 std::string ClientName(AssessmentRows& rows) {
-  const Value& name = rows.Row("AA").Get("AA-1");
+  const Value& name = rows.Get("AA", "AA-1");
   if (IsNull(name))
     throw CapError("利用者名(AA-1)が入力されていません");
   return ValueText(name);
