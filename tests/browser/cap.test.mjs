@@ -119,9 +119,11 @@ test('CAP review worksheet: choose, save in a folder, and the document names the
 
     const file = path.join(home, 'kento', '山田.rtf');
     const bytes = readFileSync(file);
-    assert.match(bytes.toString('latin1'), /^\{\\rtf1/);
+    const raw = new TextDecoder('shift_jis', { fatal: true }).decode(bytes);
+    assert.match(raw, /^\{\\rtf1\\ansi\\ansicpg932\\/);
     assert.ok(!bytes.includes(Buffer.from('山田', 'utf8')), 'the file is not UTF-8');
-    assert.ok(bytes.includes(Buffer.from('\r\n')), 'CR LF line ends');
+    assert.ok(raw.includes('\\u23665?\\u30000?') || raw.includes('山田'), 'the client name, escaped or in CP932');
+    assert.equal(raw.split('\n').length, raw.split('\r\n').length, 'CR LF line ends');
     const stored = sql(z.zelka.appDir, "SELECT [CAP番号01],[CAP番号02],[CAP番号03],[CAP番号04] FROM [CAP選定] WHERE [整理番号]=1;");
     assert.equal(stored.trim(), '2a|2b|5|');
     const text = rtfText(file);
@@ -216,9 +218,18 @@ test('verification mode: the chord reveals the button, the run shows progress an
     const search = await startCommand(z, 'アセスメントの修正');
     const button = search.getByRole('button', { name: 'CAP検定モード' });
     assert.equal(await button.isVisible(), false, 'hidden at first');
-    // Every caption the progress panel shows, whenever the page draws it.
+    // Every caption the progress panel shows, whenever the page draws it, and
+    // each time the hidden button comes into view.
     await z.page.evaluate(() => {
       window.progressSeen = [];
+      window.buttonShown = 0;
+      let shown = false;
+      new MutationObserver(() => {
+        const node = document.querySelector('#overlays [data-control="cmdKentei"]');
+        const now = !!node && !node.hidden;
+        if (now && !shown) window.buttonShown += 1;
+        shown = now;
+      }).observe(document.getElementById('overlays'), { attributes: true, childList: true, subtree: true });
       const panel = document.getElementById('progress');
       new MutationObserver(() => {
         if (!panel.hidden) window.progressSeen.push(panel.innerText);
@@ -228,6 +239,7 @@ test('verification mode: the chord reveals the button, the run shows progress an
     await button.waitFor({ state: 'visible', timeout: 20000 });
     await z.page.waitForTimeout(1500);  // the flashing is over once it stays
     assert.equal(await button.isVisible(), true, 'stays visible');
+    assert.ok(await z.page.evaluate(() => window.buttonShown) > 3, 'it flashed before it stayed');
     await button.click();
     const progress = z.page.locator('#progress');
     await progress.waitFor({ state: 'visible', timeout: 10000 });
