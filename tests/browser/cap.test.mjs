@@ -137,16 +137,23 @@ test('CAP review worksheet: choose, save in a folder, and the document names the
   }
 });
 
-test('an assessment without triggered CAPs writes no file; a cancelled search does nothing', async () => {
+test('an assessment without triggered CAPs writes no file; a closed search does nothing', async () => {
   const home = makeHome();
   const z = await openZelka(addAssessments, { HOME: home });
   try {
+    // A declined deletion highlights a row but chooses nothing: closing the
+    // search then ends the command.
     let search = await startCommand(z, 'CAP検討用紙の作成');
-    await search.getByRole('button', { name: 'キャンセル' }).or(search.getByRole('button', { name: '閉じる' })).first().click();
+    await (await findByNumber(search, 1)).first().click();
+    await search.getByRole('button', { name: '削除' }).click();
+    const question = z.page.getByRole('dialog', { name: APP_TITLE });
+    await question.getByRole('button', { name: 'いいえ' }).click();
+    await question.waitFor({ state: 'detached' });
+    await search.getByRole('button', { name: '閉じる' }).click();
     await search.waitFor({ state: 'detached' });
     await z.page.waitForTimeout(300);
     assert.equal(await z.page.getByRole('dialog').count(), 0, 'no message and no save dialog');
-    assert.equal(sql(z.zelka.appDir, 'SELECT COUNT(*) FROM [CAP選定];').trim(), '0');
+    assert.equal(sql(z.zelka.appDir, 'SELECT COUNT(*) FROM [CAP選定]; SELECT COUNT(*) FROM A;').trim(), '0\n2');
 
     search = await startCommand(z, 'CAP検討用紙の作成');
     const rows = await findByNumber(search, 2);
