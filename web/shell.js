@@ -380,6 +380,9 @@ async function pageOperation(request) {
     }
     case 'writeForm':
       for (const update of request.updates) writeElement(view, update);
+      // What the program filled in is kept as well: a reloaded page shows it
+      // again instead of empty fields that a save would store.
+      scheduleDraft(view);
       return {};
     case 'focus': {
       const element = findElement(view, request.name);

@@ -75,6 +75,38 @@ test('values typed on an entry page survive a closed tab and a reload, and are s
   }
 });
 
+test('a stored page reloaded in the tab still shows its stored values', async () => {
+  const z = await openZelka();
+  try {
+    await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
+    await pageReady(z.page, 'UKETUKE1');
+    await entry(z.page).locator('[name="zlk_整理番号"]').fill('302');
+    await entry(z.page).locator('[name="zlk_1_1"]').fill('スズキ ハナコ');
+    await entry(z.page).locator('button.move.close').click();
+    await z.page.locator('#view-main').waitFor({ state: 'visible' });
+
+    await z.menu.getByRole('button', { name: '受付表の修正', exact: true }).click();
+    const search = z.page.getByRole('dialog', { name: '登録データの選択' });
+    await search.getByLabel('整理番号').fill('302');
+    await search.getByRole('button', { name: 'データ検索' }).click();
+    await search.getByRole('grid').locator('tbody tr').first().dblclick();
+    await pageReady(z.page, 'UKETUKE1');
+    assert.equal(await entry(z.page).locator('[name="zlk_1_1"]').inputValue(), 'スズキ ハナコ');
+
+    // Without a keystroke: what the program filled in comes back too, so a
+    // save after the reload cannot blank the stored answers.
+    await keptByProgram(z.page, 'zlk_1_1', 'スズキ ハナコ');
+    await z.page.reload();
+    await pageReady(z.page, 'UKETUKE1');
+    assert.equal(await entry(z.page).locator('[name="zlk_1_1"]').inputValue(), 'スズキ ハナコ');
+    await entry(z.page).locator('button.move.close').click();
+    await z.page.locator('#view-main').waitFor({ state: 'visible' });
+    assert.equal(stored(z.zelka.appDir, '1-1', 302), 'スズキ ハナコ');
+  } finally {
+    await z.close();
+  }
+});
+
 test('a draft of a page the view no longer shows is refused', async () => {
   const z = await openZelka();
   try {
