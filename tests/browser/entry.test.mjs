@@ -278,3 +278,167 @@ test('a new intake over its five pages is found again, value for value', async (
     await z.close();
   }
 });
+
+test('a new assessment over its twenty pages is found again; a second date, the duplicate and the title-bar close', async () => {
+  const z = await openZelka();
+  try {
+    await enterShortIntake(z, 7, 'ヤマダ ハナコ');
+
+    await mainCommand(z, '新規アセスメント');
+    let search = await chooseRecord(z, '登録データの選択', 7);
+    await search.getByRole('button', { name: '選択' }).click();
+    await dialog(z, 'アセスメント基準日の設定').waitFor();
+    await shot(z, 'reference-date');
+    await pickReferenceDate(z, '2026/11/20');
+
+    // The first assessment of the client starts on AA, with the intake's items.
+    await settled(z, 'AA');
+    const copied = await readElements(z);
+    assert.equal(copied.zlk_AA_1, 'ヤマダ ハナコ');
+    assert.equal(copied.zlk_AA_2, '2');
+    assert.equal(copied.zlk_AA_3_1, '1941/02/03');
+    assert.equal(copied.zlk_AA_4, '2026/11/02 10:30');
+    const expected = { AA: await fillPage(z, COPIED_TO_AA) };
+    for (const name of ['zlk_AA_1', 'zlk_AA_2', 'zlk_AA_3_1', 'zlk_AA_4']) expected.AA[name] = copied[name];
+
+    // On through every section: page buttons, and the jump menu for H and S.
+    for (const [index, section] of SECTIONS.entries()) {
+      if (index === 0) continue;
+      if (section === 'H' || section === 'S') await jump(z, MENU[section]);
+      else await nextButton(z).click();
+      await settled(z, section);
+      if (section === 'A') assert.equal((await readElements(z)).zlk_A1, '2026/11/20', 'A1 is the reference date');
+      if (section === 'H') await shot(z, 'section-h');
+      expected[section] = await fillPage(z, ['zlk_A1']);
+    }
+    await closeButton(z).click();
+    await waitMainShown(z);
+
+    // Opened again from the assessment search: every answer on every page.
+    await mainCommand(z, 'アセスメントの修正');
+    search = await chooseRecord(z, '登録データの選択', 7);
+    await shot(z, 'assessment-search');
+    await search.getByRole('button', { name: '選択' }).click();
+    await settled(z, 'A');
+    await jump(z, MENU.AA);
+    await settled(z, 'AA');
+    assertShows(await readElements(z), expected.AA, 'AA');
+    const times = [];
+    for (const section of SECTIONS.slice(1)) {
+      const [name, value] = telltale(expected[section]);
+      times.push(await timedNext(z, section, name, value));
+      await settled(z, section);
+      assertShows(await readElements(z), expected[section], section);
+    }
+    console.log(`assessment page moves (ms): ${times.map((t) => t.toFixed(1)).join(' ')}; median ${median(times).toFixed(1)}`);
+    await closeButton(z).click();
+    await waitMainShown(z);
+
+    // A second assessment, its date from the calendar: it starts on A.
+    await mainCommand(z, '新規アセスメント');
+    search = await chooseRecord(z, '登録データの選択', 7);
+    await search.getByRole('button', { name: '選択' }).click();
+    const dateBox = dialog(z, 'アセスメント基準日の設定');
+    await dateBox.getByRole('button', { name: '...' }).click();
+    const picker = dialog(z, 'カレンダー');
+    await picker.waitFor();
+    const month = await picker.locator('.calendar-month').innerText();
+    const [, year, monthNumber] = /^(\d+)年(\d+)月$/.exec(month);
+    await picker.getByRole('button', { name: `${month}1日` }).click();
+    await picker.getByRole('button', { name: 'OK' }).click();
+    await picker.waitFor({ state: 'detached' });
+    const eraText = dateBox.getByLabel('アセスメント基準日');
+    const wanted = new RegExp(`^令和\\d+年${monthNumber.padStart(2, '0')}月01日$`);
+    await z.page.waitForFunction(() => /^令和/.test(document.querySelector('.modal input')?.value || ''));
+    assert.match(await eraText.inputValue(), wanted);
+    await dateBox.getByRole('button', { name: 'OK' }).click();
+    await settled(z, 'A');
+    const second = `${year}/${monthNumber.padStart(2, '0')}/01`;
+    assert.equal((await readElements(z)).zlk_A1, second);
+
+    // The title-bar close asks first: いいえ keeps the window and what was typed,
+    // はい closes it and stores nothing of the page.
+    await entry(z).locator('[name="zlk_A2_2"]').fill('保存しない');
+    await z.page.getByRole('button', { name: '閉じる' }).click();
+    await answerMessage(z, 'データを保存しないで終了しますか？', 'いいえ');
+    assert.equal(await entry(z).locator('[name="zlk_A2_2"]').inputValue(), '保存しない');
+    await z.page.getByRole('button', { name: '閉じる' }).click();
+    await answerMessage(z, 'データを保存しないで終了しますか？', 'はい');
+    await waitMainShown(z);
+    await mainCommand(z, 'アセスメントの修正');
+    search = await chooseRecord(z, '登録データの選択', 7, second);
+    assert.equal(await search.getByRole('row').count(), 3, 'a heading and two assessments');
+    await search.getByRole('button', { name: '選択' }).click();
+    await settled(z, 'A');
+    assert.equal((await readElements(z)).zlk_A2_2, '');
+    await closeButton(z).click();
+    await waitMainShown(z);
+
+    // The same client on the first date again: refused, in the era form, and nothing is added.
+    await mainCommand(z, '新規アセスメント');
+    search = await chooseRecord(z, '登録データの選択', 7);
+    await search.getByRole('button', { name: '選択' }).click();
+    await pickReferenceDate(z, '令和8年11月20日');
+    await answerMessage(z, '既に、整理番号[7]、アセスメント基準日[令和8年11月20日]でデータが登録されています', 'OK');
+    await mainCommand(z, 'アセスメントの修正');
+    search = await chooseRecord(z, '登録データの選択', 7);
+    assert.equal(await search.getByRole('row').count(), 3);
+    await search.getByRole('button', { name: '閉じる' }).click();
+    await search.waitFor({ state: 'detached' });
+  } finally {
+    await z.close();
+  }
+});
+
+test('a wrong number or date is refused with its message, focused and red, and turns white once right', async () => {
+  const z = await openZelka();
+  try {
+    await mainCommand(z, '新規受付');
+    await settled(z, 'UKETUKE1');
+    const field = (name) => entry(z).locator(`[name="${name}"]`);
+    const background = (name) => field(name).evaluate((e) => getComputedStyle(e).backgroundColor);
+    const focused = (name) => field(name).evaluate((e) => e.ownerDocument.activeElement === e);
+    const refusedWith = async (message, name) => {
+      await nextButton(z).click();
+      await answerMessage(z, message, 'OK');
+      await z.page.waitForFunction((n) => {
+        const e = document.getElementById('frame-entry').contentDocument.getElementsByName(n)[0];
+        return e.ownerDocument.activeElement === e && e.style.backgroundColor === 'rgb(255, 0, 0)';
+      }, name);
+      assert.equal(await background(name), RED);
+      assert.equal(await focused(name), true);
+      assert.match(await entry(z).locator('h1').innerText(), /受付情報/, 'the page stays');
+    };
+    await field('zlk_整理番号').fill('55');
+    await field('zlk_1_1').fill('スズキ イチロウ');
+
+    await field('zlk_1_3_2').fill('-1');
+    await refusedWith(NUMBER_MESSAGE, 'zlk_1_3_2');
+    await field('zlk_1_3_2').fill('1,000');
+    await refusedWith(NUMBER_MESSAGE, 'zlk_1_3_2');
+
+    // Corrected (full-width digits are digits), but a later date is wrong.
+    await field('zlk_1_3_2').fill('７６');
+    await field('zlk_1_8_1_2').fill('2026/13/01');
+    await refusedWith(DATE_MESSAGE, 'zlk_1_8_1_2');
+    assert.equal(await background('zlk_1_3_2'), WHITE);
+
+    await field('zlk_1_8_1_2').fill('2026.04.01');
+    await field('zlk_1_8_1_4').fill('あした');
+    await refusedWith(DATE_MESSAGE, 'zlk_1_8_1_4');
+    assert.equal(await background('zlk_1_8_1_2'), WHITE);
+
+    await field('zlk_1_8_1_4').fill('');
+    await nextButton(z).click();
+    await settled(z, 'UKETUKE2');
+    await jump(z, 'Ⅰ.受付情報');
+    await settled(z, 'UKETUKE1');
+    const shown = await readElements(z);
+    assert.equal(shown.zlk_1_3_2, '76');
+    assert.equal(shown.zlk_1_8_1_2, '2026/04/01');
+    assert.equal(shown.zlk_1_8_1_4, '');
+    assert.equal(await background('zlk_1_3_2'), WHITE);
+  } finally {
+    await z.close();
+  }
+});
