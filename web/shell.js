@@ -612,9 +612,10 @@ function buildSave(request, previous) {
         error.textContent = next.error;
         return;
       }
+      // The program's word on the last choice stays until the user moves on.
+      if (next.dir !== state.dir) error.textContent = '';
       listing = next;
       state.dir = next.dir;
-      error.textContent = '';
       showListing();
     } catch (failure) {
       console.warn(failure);
@@ -681,8 +682,10 @@ function buildDialog(request, previous) {
     const node = buildControl(request, box, control);
     node.hidden = !control.visible;
     node.dataset.control = control.id;
-    // Neighbouring buttons share a row, as do neighbouring fields.
-    const group = control.kind === 'button' ? 'buttons' : ['text', 'select'].includes(control.kind) ? 'fields' : null;
+    // Neighbouring buttons share a row, as do neighbouring fields; a "..."
+    // picker button stays beside the field it fills.
+    const picker = control.kind === 'button' && control.caption === '...' && row && row.dataset.group === 'fields';
+    const group = picker || ['text', 'select'].includes(control.kind) ? 'fields' : control.kind === 'button' ? 'buttons' : null;
     if (group && row && row.dataset.group === group) {
       row.append(node);
     } else if (group) {
