@@ -279,3 +279,53 @@ test('verification mode: the chord reveals the button, the run shows progress an
     await z.close();
   }
 });
+
+test('worksheet file: overwriting asks first, and a file that cannot be written may be retried or abandoned', async () => {
+  const home = makeHome();
+  const z = await openZelka(addAssessments, { HOME: home });
+  const choose = async () => {
+    const search = await startCommand(z, 'CAP検討用紙の作成');
+    await (await findByNumber(search, 1)).first().dblclick();
+    const save = z.page.getByRole('dialog', { name: SAVE_TITLE });
+    await save.waitFor();
+    await save.getByRole('option', { name: /old\.rtf/ }).waitFor();
+    return save;
+  };
+  try {
+    let save = await choose();
+    await save.getByRole('option', { name: /old\.rtf/ }).click();
+    assert.equal(await save.getByLabel('ファイル名').inputValue(), 'old.rtf');
+    await save.getByRole('button', { name: '保存' }).click();
+    const question = save.locator('.nested');
+    await question.getByText('old.rtf は既に存在します。上書きしますか？').waitFor();
+    await question.getByRole('button', { name: 'いいえ' }).click();
+    await question.waitFor({ state: 'detached' });
+    assert.equal(readFileSync(path.join(home, 'old.rtf'), 'latin1'), '{\\rtf1}', 'untouched after いいえ');
+    await save.getByRole('button', { name: '保存' }).click();
+    await question.getByRole('button', { name: 'はい' }).click();
+    await confirm(await message(z.page, 'CAP検討用紙を作成しました。'));
+    assert.match(readFileSync(path.join(home, 'old.rtf'), 'latin1'), /^\{\\rtf1\\ansi\\ansicpg932/);
+
+    // A folder that does not exist is refused in the dialog itself.
+    save = await choose();
+    await save.getByLabel('ファイル名').fill(path.join(home, 'missing', 'x.rtf'));
+    await save.getByRole('button', { name: '保存' }).click();
+    await save.getByRole('alert').filter({ hasText: `${path.join(home, 'missing')} というフォルダーはありません。` }).waitFor();
+    // A file the system will not create, even for the superuser.
+    await save.getByLabel('ファイル名').fill('/proc/kento.rtf');
+    await save.getByRole('button', { name: '保存' }).click();
+    const failure = z.page.getByRole('dialog', { name: 'エラーが発生しました' });
+    await failure.waitFor();
+    assert.equal(await failure.getAttribute('data-icon'), 'critical');
+    await shot(z.page, 'cap-write-failure');
+    await failure.getByRole('button', { name: 'OK' }).click();  // tried again: fails again
+    await failure.getByRole('button', { name: 'キャンセル' }).click();
+    await failure.waitFor({ state: 'detached' });
+    await z.page.waitForTimeout(300);
+    assert.equal(await z.page.getByRole('dialog').count(), 0, 'abandoned without a completion message');
+    assert.equal(existsSync(path.join(home, 'missing')), false);
+  } finally {
+    await z.close();
+    rmSync(home, { recursive: true, force: true });
+  }
+});
