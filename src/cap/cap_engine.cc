@@ -1,6 +1,8 @@
 #include "cap/cap_engine.h"
 
 #include <algorithm>
+#include <bit>
+#include <tuple>
 
 #include "cap/cap_catalogue.h"
 #include "cap/cap_rules.h"
@@ -56,31 +58,32 @@ struct CompactSelection {
   std::string client_name;
 };
 
-CompactSelection Compact(const CapSelection& selection) {
-  CompactSelection compact{0, selection.client_name};
-  for (const CapSlot& slot : selection.slots) compact.caps |= uint64_t{1} << FindCap(slot.number);
-  return compact;
+CompactSelection Compact(CapSelection&& selection) {
+  return CompactSelection{selection.triggered, std::move(selection.client_name)};
 }
 
 // The selection again, its slots in catalogue order as SelectCaps fills them.
 CapSelection Expand(const AssessmentKey& key, CompactSelection&& compact) {
-  CapSelection selection{key, std::move(compact.client_name), {}};
+  CapSelection selection{key, std::move(compact.client_name), {}, compact.caps};
+  selection.slots.reserve(static_cast<size_t>(std::popcount(compact.caps)));
   for (int i = 0; i < kCapCount; ++i)
     if (compact.caps >> i & 1) WriteCap(selection, kCapCatalogue[i].number, kCapCatalogue[i].name);
   return selection;
 }
 
-// The positions of the keys in the order the streaming queries read rows:
-// by 整理番号, then by the text of 基準日; equal keys keep their order.
+// The positions of the keys in the order the streaming queries read rows, by
+// 整理番号 and 基準日 (for four-digit years the order of the date text; any
+// other order only costs speed: KeyOrderedRows looks up a key behind it).
 std::vector<size_t> KeyOrder(const std::vector<AssessmentKey>& keys) {
-  std::vector<std::pair<int64_t, std::string>> sort_keys;
-  sort_keys.reserve(keys.size());
-  for (const AssessmentKey& key : keys) sort_keys.emplace_back(key.record_number, key.reference_date.IsoDate());
   std::vector<size_t> order(keys.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return sort_keys[a] < sort_keys[b]; });
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return std::tie(keys[a].record_number, keys[a].reference_date) <
+           std::tie(keys[b].record_number, keys[b].reference_date);
+  });
   return order;
 }
+
 
 }  // namespace
 
@@ -91,6 +94,7 @@ std::vector<size_t> KeyOrder(const std::vector<AssessmentKey>& keys) {
 // computed, and rows before it are written before it is raised.
 long RecomputeAllSelections(Database& db, const std::function<void(long, long)>& progress) {
   long total = 0;
+  SmallPageCache small_cache(db);
   db.InTransaction([&] {
     CapStore store(db);
     std::vector<AssessmentKey> keys = store.Assessments();
@@ -127,6 +131,7 @@ std::string VerificationExport(Database& db) {
   text += "\r\n";
   std::vector<std::string> wanted;
   for (const CapEntry& entry : kCapCatalogue) wanted.push_back(UpperAscii(entry.number));
+  SmallPageCache small_cache(db);
   CapStore store(db);
   std::vector<std::string> held;
   store.ForEachSelection([&](int64_t record_number, const std::vector<std::string>& numbers) {

@@ -133,4 +133,16 @@ void CapStore::ForEachSelection(
   }
 }
 
+SmallPageCache::SmallPageCache(Database& db) : db_(db) {
+  cap_sql::Statement query(db.handle(), "PRAGMA cache_size");
+  if (query.Start().Step()) previous_ = GetNum(query.Get(0));
+  Set(-8192);  // 8 MiB
+}
+
+SmallPageCache::~SmallPageCache() { Set(previous_); }
+
+void SmallPageCache::Set(int64_t size) {
+  sqlite3_exec(db_.handle(), ("PRAGMA cache_size=" + std::to_string(size)).c_str(), nullptr, nullptr, nullptr);
+}
+
 }  // namespace zelka

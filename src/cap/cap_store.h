@@ -57,4 +57,20 @@ class CapStore : public RowSource {
   std::map<std::string, std::shared_ptr<const ColumnIndex>> columns_;  // by table
 };
 
+// The page cache of a connection set smaller while this lives: streaming
+// reads need few pages, and a pass over every assessment would otherwise fill
+// the whole cache with pages it never reads again.
+class SmallPageCache {
+ public:
+  explicit SmallPageCache(Database& db);
+  ~SmallPageCache();
+  SmallPageCache(const SmallPageCache&) = delete;
+  SmallPageCache& operator=(const SmallPageCache&) = delete;
+
+ private:
+  void Set(int64_t size);
+  Database& db_;
+  int64_t previous_ = -2000;  // SQLite's default
+};
+
 }  // namespace zelka

@@ -26,8 +26,11 @@ CapSelection SelectCaps(AssessmentRows& rows) {
   CapSelection selection;
   selection.key = rows.key();
   selection.client_name = ClientName(rows);
-  for (int i = 0; i < kCapCount; ++i)
-    if (IsTriggered(i, rows)) WriteCap(selection, kCapCatalogue[i].number, kCapCatalogue[i].name);
+  for (int i = 0; i < kCapCount; ++i) {
+    if (!IsTriggered(i, rows)) continue;
+    WriteCap(selection, kCapCatalogue[i].number, kCapCatalogue[i].name);
+    selection.triggered |= uint64_t{1} << i;
+  }
   return selection;
 }
 

@@ -3,6 +3,7 @@
 // triggered CAP, whatever its number).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,7 @@ struct CapSelection {
   AssessmentKey key;
   std::string client_name;     // AA-1 of the client's AA row
   std::vector<CapSlot> slots;  // filled from slot 1 upward, without gaps
+  uint64_t triggered = 0;      // the same CAPs as bits: bit i for catalogue position i
 };
 
 // Records a triggered CAP in the next free slot. There is a slot for every
