@@ -99,7 +99,8 @@ void CapStore::SaveSelection(const CapSelection& selection) {
     for (int i = 0; i < 2 * kCapSlots; ++i) text += ", ?" + std::to_string(4 + i);
     return text + ")";
   }();
-  Statement& insert = Prepared(sql);
+  if (!insert_) insert_ = &Prepared(sql);
+  Statement& insert = insert_->Start();
   insert.Bind(1, selection.key.record_number);
   insert.Bind(2, KeyDate(selection.key));
   insert.Bind(3, selection.client_name);

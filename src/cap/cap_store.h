@@ -54,6 +54,7 @@ class CapStore : public RowSource {
 
   Database& db_;
   std::map<std::string, std::unique_ptr<Statement>> statements_;  // by SQL text
+  Statement* insert_ = nullptr;  // SaveSelection's, found once
   std::map<std::string, std::shared_ptr<const ColumnIndex>> columns_;  // by table
 };
 

@@ -82,8 +82,9 @@ class KeyOrderedRows::Cursor {
     last_number_ = record_number;
     last_date_.assign(date);
     if (!query_) Open(record_number, date);
-    while (on_row_ && Compare(record_number, date) < 0) on_row_ = query_->Step();
-    if (!on_row_ || Compare(record_number, date) != 0) return std::nullopt;
+    int order = 1;
+    while (on_row_ && (order = Compare(record_number, date)) < 0) on_row_ = query_->Step();
+    if (!on_row_ || order != 0) return std::nullopt;
     std::vector<Value> values(read_.size());
     for (size_t i = 0; i < values.size(); ++i) values[i] = query_->Get(static_cast<int>(i));
     return SectionRow(table_, index_, std::move(values), true);
