@@ -260,6 +260,7 @@ test('verification mode: the chord reveals the button, the run shows progress an
 
     const input = z.page.getByRole('dialog', { name: '検定モード:様式.xsl(様式2に合う様に)出力します' });
     await input.getByLabel('ファイル名を入力してください').fill(out);
+    await shot(z.page, 'verify-input');
     await input.getByRole('button', { name: 'OK' }).click();
     const finished = await message(z.page, `${out}に様式.xsl(シート様式2)に似せたテキストTAB区切ファイルを作成完了`);
     await shot(z.page, 'verify-exported');
