@@ -99,6 +99,12 @@ test('a stored page reloaded in the tab still shows its stored values', async ()
     await z.page.reload();
     await pageReady(z.page, 'UKETUKE1');
     assert.equal(await entry(z.page).locator('[name="zlk_1_1"]').inputValue(), 'スズキ ハナコ');
+
+    // The next page leaves nothing of the first one behind.
+    await entry(z.page).locator('button.move.next').click();
+    await pageReady(z.page, 'UKETUKE2');
+    const draftPage = await z.page.evaluate(() => lastState.entryDraft && lastState.entryDraft.page);
+    assert.ok(draftPage === null || draftPage === 'FORM/UKETUKE2.HTM', draftPage);
     await entry(z.page).locator('button.move.close').click();
     await z.page.locator('#view-main').waitFor({ state: 'visible' });
     assert.equal(stored(z.zelka.appDir, '1-1', 302), 'スズキ ハナコ');
