@@ -103,10 +103,10 @@ void CapStore::SaveSelection(const CapSelection& selection) {
   Statement& insert = insert_->Start();
   insert.Bind(1, selection.key.record_number);
   insert.Bind(2, KeyDate(selection.key));
-  insert.Bind(3, selection.client_name);
+  insert.BindText(3, selection.client_name);
   for (size_t i = 0; i < selection.slots.size(); ++i) {
-    insert.Bind(4 + 2 * static_cast<int>(i), selection.slots[i].number);
-    insert.Bind(5 + 2 * static_cast<int>(i), selection.slots[i].name);
+    insert.BindText(4 + 2 * static_cast<int>(i), selection.slots[i].number);
+    insert.BindText(5 + 2 * static_cast<int>(i), selection.slots[i].name);
   }
   insert.Step();
 }

@@ -43,8 +43,8 @@ int CompareDate(sqlite3_value* held, std::string_view wanted) {
 
 }  // namespace
 
-// One table's streaming query. Columns 0 and 1 are the key columns; the
-// columns read follow. The query is (re)opened at the wanted key whenever its
+// One table's streaming query. The key columns come first (整理番号, then
+// 基準日 unless the table is AA); the other columns read follow. The query is (re)opened at the wanted key whenever its
 // column list has grown.
 class KeyOrderedRows::Cursor {
  public:

@@ -48,6 +48,11 @@ class Statement {
     sqlite3_clear_bindings(stmt_);
     return *this;
   }
+  // Text bound without first making it a Value (SQLite keeps its own copy).
+  void BindText(int index, std::string_view text) {
+    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+      Fail();
+  }
   void Bind(int index, const Value& value) {
     int rc = SQLITE_OK;
     if (const auto* whole = std::get_if<int64_t>(&value)) rc = sqlite3_bind_int64(stmt_, index, *whole);

@@ -88,7 +88,9 @@ TEST_F(GeneratedStore, VerificationRunGivesTheRowsAndExportOfSingleRuns) {
   std::string single_export = VerificationExport(*store.db);
 
   store.db->Execute("DELETE FROM [CAP選定]");
+  auto cache_size = store.db->Query("PRAGMA cache_size");
   EXPECT_EQ(RecomputeAllSelections(*store.db, [](long, long) {}), static_cast<long>(keys_.size()));
+  EXPECT_EQ(store.db->Query("PRAGMA cache_size"), cache_size) << "the connection's page cache is restored";
   EXPECT_EQ(CapRows(), single_rows);
   EXPECT_EQ(VerificationExport(*store.db), single_export);
 
