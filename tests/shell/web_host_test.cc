@@ -148,6 +148,34 @@ TEST_F(BrowserHostTest, NavigateWaitsForTheLoadAndRefusesUnknownPages) {
   EXPECT_EQ(host_->CurrentPage(View::kMain), "");
 }
 
+TEST_F(BrowserHostTest, TypedValuesAreKeptUntilThePageChangesOrTheWindowCloses) {
+  auto state = [&] {
+    auto res = client_->Get("/api/state?client=t&since=0", cookie_);
+    return res ? Json::parse(res->body) : Json();
+  };
+  auto show_a = [&] {
+    auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
+    Json navigate = AwaitRequest("navigate");
+    EXPECT_TRUE(state()["entryDraft"].is_null()) << "cleared before the page shows";
+    Answer(navigate, {{"ok", true}});
+    EXPECT_TRUE(loaded.get());
+  };
+  const Json draft = {{"type", "draft"}, {"view", "entry"}, {"page", "FORM/A.HTM"},
+                      {"elements", {{{"name", "zlk_A1"}, {"type", "text"}, {"value", "あ"}, {"checked", false}}}}};
+  host_->ShowWindow(View::kEntry, true);
+  EXPECT_EQ(Post("/api/event", draft), 409);  // the view shows no page yet
+  show_a();
+  EXPECT_EQ(Post("/api/event", draft), 200);
+  EXPECT_EQ(state()["entryDraft"]["elements"][0]["value"], "あ");
+
+  show_a();  // the same page shown anew starts clean
+  EXPECT_EQ(Post("/api/event", draft), 200);
+  host_->ShowWindow(View::kMain, false);
+  EXPECT_FALSE(state()["entryDraft"].is_null()) << "another window's closing keeps it";
+  host_->ShowWindow(View::kEntry, false);
+  EXPECT_TRUE(state()["entryDraft"].is_null());
+}
+
 TEST_F(BrowserHostTest, FormRoundTrips) {
   auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
   Json request = AwaitRequest("readForm");
