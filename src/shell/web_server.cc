@@ -27,6 +27,13 @@ constexpr auto kPollWait = std::chrono::seconds(15);
 constexpr size_t kWorkerThreads = 32;
 constexpr size_t kMaxBody = 8 * 1024 * 1024;
 
+// Style sheets and scripts every page links: a tab may keep them for a
+// minute, so a page move fetches only the page itself.
+bool IsSharedAsset(const std::string& path) {
+  const std::string ext = fs::path(path).extension().string();
+  return ext == ".css" || ext == ".js";
+}
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -369,6 +376,10 @@ void WebServer::Route() {
     std::string contents;
     if (!file || !ReadWholeFile(*file, &contents)) return Refuse(res, 404, "Not Found");
     res.set_content(contents, MimeType(*file, contents));
+    if (IsSharedAsset(*file)) {
+      res.headers.erase("Cache-Control");
+      res.set_header("Cache-Control", "private, max-age=60");
+    }
   };
   // Pages are files: a form posted to a page shows the page, as a file URL did.
   http_->Get("/(web|MainMenu|FORM|PDF)/.*", serve_file);

@@ -133,6 +133,23 @@ TEST_F(BrowserHostTest, ShutdownReleasesABlockedCallWithTheCancellingAnswer) {
   EXPECT_FALSE(host_->Navigate(View::kMain, "MainMenu/MainMenuFr.htm"));
 }
 
+// A page move fetches only the page: the style sheets and scripts all pages
+// share may be kept by the tab, the pages themselves never.
+TEST_F(BrowserHostTest, SharedStylesAndScriptsMayBeKeptPagesNot) {
+  std::ofstream(app_.Child("FORM/form.css")) << "body {}";
+  std::ofstream(app_.Child("FORM/form.js")) << "'use strict';";
+  auto cache = [&](const char* path) {
+    auto res = client_->Get(path, cookie_);
+    EXPECT_TRUE(res && res->status == 200) << path;
+    EXPECT_EQ(res ? res->get_header_value_count("Cache-Control") : 0u, 1u) << path;
+    return res ? res->get_header_value("Cache-Control") : std::string();
+  };
+  EXPECT_EQ(cache("/FORM/form.css"), "private, max-age=60");
+  EXPECT_EQ(cache("/FORM/form.js"), "private, max-age=60");
+  EXPECT_EQ(cache("/FORM/A.HTM"), "no-store");
+  EXPECT_EQ(cache("/MainMenu/MainMenuFr.htm"), "no-store");
+}
+
 TEST_F(BrowserHostTest, NavigateWaitsForTheLoadAndRefusesUnknownPages) {
   EXPECT_FALSE(host_->Navigate(View::kEntry, "FORM/B.HTM"));
   EXPECT_FALSE(host_->Navigate(View::kEntry, "FORM/../MainMenu/MainMenuFr.htm"));
