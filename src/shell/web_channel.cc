@@ -32,6 +32,10 @@ UiChannel::Json UiChannel::Get(const std::string& key) const {
 
 int UiChannel::Open(Json request) {
   std::lock_guard lock(mutex_);
+  return OpenLocked(std::move(request));
+}
+
+int UiChannel::OpenLocked(Json request) {
   int id = next_id_++;
   request["id"] = id;
   requests_[id] = std::move(request);
@@ -72,8 +76,8 @@ std::optional<UiChannel::Json> UiChannel::Call(Json request) {
 }
 
 int UiChannel::Post(Json request) {
-  int id = Open(std::move(request));
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(mutex_);  // marked before a tab can answer it
+  int id = OpenLocked(std::move(request));
   posted_.insert(id);
   return id;
 }

@@ -78,6 +78,7 @@ class UiChannel {
 
  private:
   void Changed();  // caller holds mutex_
+  int OpenLocked(Json request);  // caller holds mutex_
   Json RequestsJson() const;
 
   mutable std::mutex mutex_;
