@@ -23,6 +23,13 @@ const pointer = { x: 40, y: 40 };
 let lastState = null;
 let opChain = Promise.resolve();
 
+// Timing marks of the bridge's steps (polls, page operations, answers, frame
+// loads), kept only while window.zelkaTrace is true: performance.getEntriesByType('mark').
+window.zelkaTrace = false;
+function mark(what) {
+  if (window.zelkaTrace) performance.mark(what);
+}
+
 // --- talking to the program ---------------------------------------------------
 
 async function post(path, body, keepalive = false) {
@@ -41,7 +48,10 @@ function sendEvent(event) {
 }
 
 function answer(id, value) {
-  return post('/api/answer', { id, answer: value }).catch((error) => console.warn(error));
+  mark(`answer ${id} sent`);
+  return post('/api/answer', { id, answer: value })
+    .then(() => mark(`answer ${id} taken`))
+    .catch((error) => console.warn(error));
 }
 
 async function pollForever() {
@@ -51,9 +61,11 @@ async function pollForever() {
       const response = await fetch(`/api/state?since=${version}&client=${client}`);
       if (!response.ok) throw new Error(`state: ${response.status}`);
       const state = await response.json();
+      mark(`state v${state.version} received`);
       showConnection('');
       version = state.version;
       render(state);
+      mark(`state v${state.version} rendered`);
       if (state.shutdown) {
         showConnection('ZELKA を終了しました。このタブは閉じてかまいません。');
         return;
@@ -171,7 +183,11 @@ function loadFrame(view, page) {
   loadedPage[view] = page;
   const frame = frames[view];
   return new Promise((resolve) => {
-    frame.addEventListener('load', () => resolve(true), { once: true });
+    mark(`load ${page} started`);
+    frame.addEventListener('load', () => {
+      mark(`load ${page} done`);
+      resolve(true);
+    }, { once: true });
     const url = new URL(pageUrl(page), location.href).href;
     passes[view] = url;
     frame.contentWindow.location.replace(url);
@@ -198,7 +214,10 @@ function installBridge(view) {
     get: () => status,
     set: (value) => {
       status = String(value);
-      if (status !== '') sendEvent({ type: 'status', view, text: status });
+      if (status !== '') {
+        mark(`status ${status}`);
+        sendEvent({ type: 'status', view, text: status });
+      }
     },
   });
   // Pages written for the old document model reach the window this way.
@@ -340,7 +359,10 @@ function runPageOperation(request) {
   if (doneRequests.has(request.id)) return;
   doneRequests.add(request.id);
   opChain = opChain
-    .then(() => pageOperation(request))
+    .then(() => {
+      mark(`${request.kind} ${request.id} started`);
+      return pageOperation(request);
+    })
     .then((result) => answer(request.id, result))
     .catch((error) => {
       console.warn(error);

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "shell/entry_menus.h"
+#include "shell/trace.h"
 #include "shell/web_channel.h"
 #include "shell/web_server.h"
 #include "util/env.h"
@@ -336,6 +337,7 @@ void BrowserHost::ShowWindow(View view, bool visible) {
 void BrowserHost::SetEntryMenu(EntryMenu menu) { channel_->Set("entryMenu", EntryMenuJson(menu)); }
 
 bool BrowserHost::Navigate(View view, const std::string& page) {
+  TraceScope trace("Navigate " + page);
   if (!IsServedPage(page) ||
       !ResolveStaticPath("/" + page, options_.app_dir, options_.web_dir))
     return false;
@@ -352,6 +354,7 @@ std::string BrowserHost::CurrentPage(View view) {
 }
 
 std::vector<PageElement> BrowserHost::ReadForm(View view) {
+  TraceScope trace("ReadForm");
   std::vector<PageElement> elements;
   auto reply = channel_->Call({{"kind", "readForm"}, {"view", ViewKey(view)}});
   if (!reply || !reply->is_object() || !(*reply)["elements"].is_array()) return elements;
@@ -364,6 +367,7 @@ std::vector<PageElement> BrowserHost::ReadForm(View view) {
 }
 
 void BrowserHost::WriteForm(View view, const std::vector<ElementUpdate>& updates) {
+  Trace("WriteForm " + std::to_string(updates.size()) + " updates");
   Json list = Json::array();
   for (const auto& u : updates) {
     Json item = {{"name", u.name}};

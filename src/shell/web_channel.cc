@@ -1,5 +1,7 @@
 #include "shell/web_channel.h"
 
+#include "shell/trace.h"
+
 namespace zelka {
 
 namespace {
@@ -37,6 +39,7 @@ int UiChannel::Open(Json request) {
 
 int UiChannel::OpenLocked(Json request) {
   int id = next_id_++;
+  if (TraceEnabled()) Trace("open " + std::to_string(id) + " " + request.value("kind", ""));
   request["id"] = id;
   requests_[id] = std::move(request);
   Changed();
@@ -135,6 +138,9 @@ UiChannel::Json UiChannel::Snapshot(long since, std::chrono::milliseconds wait,
   for (const auto& [id, proceed] : navigation_replies_) replies[std::to_string(id)] = proceed;
   snapshot["navigationReplies"] = std::move(replies);
   snapshot["shutdown"] = shutdown_;
+  if (TraceEnabled())
+    Trace("deliver v" + std::to_string(version_) + " to " + client + " (asked since v" +
+          std::to_string(since) + ")");
   if (version_ > delivered_) {
     delivered_ = version_;
     changed_.notify_all();
@@ -145,6 +151,7 @@ UiChannel::Json UiChannel::Snapshot(long since, std::chrono::milliseconds wait,
 bool UiChannel::Answer(int id, Json answer) {
   std::lock_guard lock(mutex_);
   if (shutdown_ || !requests_.count(id)) return false;
+  if (TraceEnabled()) Trace("answer " + std::to_string(id));
   if (posted_.erase(id)) {
     requests_.erase(id);
     Changed();
@@ -158,6 +165,7 @@ bool UiChannel::Answer(int id, Json answer) {
 int UiChannel::PushEvent(UiEvent event) {
   std::lock_guard lock(mutex_);
   if (event.kind == UiEvent::Kind::kNavigate) event.id = next_id_++;
+  if (TraceEnabled()) Trace("event " + event.text);
   int id = event.id;
   events_.push_back(std::move(event));
   changed_.notify_all();

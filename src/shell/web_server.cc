@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "shell/entry_menus.h"
+#include "shell/trace.h"
 #include "shell/web_channel.h"
 
 namespace zelka {
@@ -372,6 +373,7 @@ void WebServer::Route() {
   });
 
   auto serve_file = [this](const httplib::Request& req, httplib::Response& res) {
+    TraceScope trace("serve " + req.path);
     auto file = ResolveStaticPath(req.path, app_dir_, web_dir_);
     std::string contents;
     if (!file || !ReadWholeFile(*file, &contents)) return Refuse(res, 404, "Not Found");
@@ -392,7 +394,9 @@ void WebServer::Route() {
     } catch (...) {
     }
     Json state = channel_.Snapshot(since, kPollWait, req.get_param_value("client"));
+    TraceScope trace("state dump");
     res.set_content(state.dump(), "application/json");
+    if (TraceEnabled()) Trace("state of " + std::to_string(res.body.size()) + " bytes");
   });
 
   auto parse_body = [](const httplib::Request& req, httplib::Response& res) -> std::optional<Json> {
