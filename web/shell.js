@@ -355,6 +355,9 @@ setInterval(() => {
 
 // --- page operations --------------------------------------------------------------
 
+// Operations run one after another, in the order the program asked for them;
+// the next one starts as soon as this one has run, not when its answer has
+// reached the program (which waits only for its own answer).
 function runPageOperation(request) {
   if (doneRequests.has(request.id)) return;
   doneRequests.add(request.id);
@@ -363,10 +366,9 @@ function runPageOperation(request) {
       mark(`${request.kind} ${request.id} started`);
       return pageOperation(request);
     })
-    .then((result) => answer(request.id, result))
-    .catch((error) => {
+    .then((result) => { answer(request.id, result); }, (error) => {
       console.warn(error);
-      return answer(request.id, { ok: false, error: String(error) });
+      answer(request.id, { ok: false, error: String(error) });
     });
 }
 
@@ -394,8 +396,12 @@ function findElement(view, name) {
 async function pageOperation(request) {
   const view = request.view;
   switch (request.kind) {
-    case 'navigate':
-      return { ok: await loadFrame(view, request.page) };
+    case 'navigate': {
+      // The loaded form comes along: the program reads it next, mostly.
+      const ok = await loadFrame(view, request.page);
+      const form = firstForm(view);
+      return { ok, elements: form ? formElements(form) : [] };
+    }
     case 'readForm': {
       const form = firstForm(view);
       return { elements: form ? formElements(form) : [] };

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -170,6 +171,19 @@ std::optional<DialogEvent> ParseDialogEvent(const Json& answer, const Dialog& di
       return std::nullopt;
   }
   return event;
+}
+
+// The "elements" of a tab's answer: [{name, type, value, checked}, …].
+std::vector<PageElement> FormElements(const std::optional<Json>& reply) {
+  std::vector<PageElement> elements;
+  if (!reply || !reply->is_object() || !reply->contains("elements") || !(*reply)["elements"].is_array())
+    return elements;
+  for (const auto& e : (*reply)["elements"]) {
+    if (!e.is_object()) continue;
+    elements.push_back({e.value("name", ""), e.value("type", ""), e.value("value", ""),
+                        e.value("checked", false)});
+  }
+  return elements;
 }
 
 Json EntryMenuJson(EntryMenu menu) {
@@ -345,8 +359,13 @@ bool BrowserHost::Navigate(View view, const std::string& page) {
   views[ViewKey(view)]["page"] = page;
   channel_->Set("views", views);
   channel_->Set(DraftKey(view), nullptr);  // typed values belonged to the page shown before
-  auto reply = channel_->Call({{"kind", "navigate"}, {"view", ViewKey(view)}, {"page", page}});
-  return reply && reply->is_object() && reply->value("ok", false);
+  auto& loaded = loaded_forms_[view == View::kMain ? 0 : 1];
+  loaded.reset();
+  auto reply = channel_->Ask({{"kind", "navigate"}, {"view", ViewKey(view)}, {"page", page}});
+  bool shown = reply && reply->is_object() && reply->value("ok", false);
+  if (shown && reply->contains("elements"))
+    loaded = LoadedForm{FormElements(reply), channel_->Activity()};
+  return shown;
 }
 
 std::string BrowserHost::CurrentPage(View view) {
@@ -355,15 +374,10 @@ std::string BrowserHost::CurrentPage(View view) {
 
 std::vector<PageElement> BrowserHost::ReadForm(View view) {
   TraceScope trace("ReadForm");
-  std::vector<PageElement> elements;
-  auto reply = channel_->Call({{"kind", "readForm"}, {"view", ViewKey(view)}});
-  if (!reply || !reply->is_object() || !(*reply)["elements"].is_array()) return elements;
-  for (const auto& e : (*reply)["elements"]) {
-    if (!e.is_object()) continue;
-    elements.push_back({e.value("name", ""), e.value("type", ""), e.value("value", ""),
-                        e.value("checked", false)});
-  }
-  return elements;
+  auto& loaded = loaded_forms_[view == View::kMain ? 0 : 1];
+  std::optional<LoadedForm> found = std::exchange(loaded, std::nullopt);
+  if (found && found->activity == channel_->Activity()) return std::move(found->elements);
+  return FormElements(channel_->Ask({{"kind", "readForm"}, {"view", ViewKey(view)}}));
 }
 
 void BrowserHost::WriteForm(View view, const std::vector<ElementUpdate>& updates) {

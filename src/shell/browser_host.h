@@ -83,6 +83,14 @@ class BrowserHost : public Host {
   std::string save_dir_;  // where the next save dialog opens
   int document_serial_ = 0;
   std::vector<std::pair<const Dialog*, int>> dialogs_;  // open dialogs and their request ids
+  // The form a page load found, per view (main, entry), with the channel's
+  // activity at that moment: the next ReadForm of the view takes it instead of
+  // asking the tab again, provided nothing has passed in between.
+  struct LoadedForm {
+    std::vector<PageElement> elements;
+    long activity = 0;
+  };
+  std::optional<LoadedForm> loaded_forms_[2];
   std::unique_ptr<UiChannel> channel_;
   std::unique_ptr<WebServer> server_;
 };

@@ -17,6 +17,7 @@ UiChannel::UiChannel() : state_(Json::object()) {}
 
 void UiChannel::Changed() {
   ++version_;
+  ++activity_;
   changed_.notify_all();
 }
 
@@ -56,10 +57,15 @@ void UiChannel::Update(int id, Json request) {
 
 void UiChannel::Close(int id) {
   std::lock_guard lock(mutex_);
+  CloseLocked(id, true);
+}
+
+void UiChannel::CloseLocked(int id, bool announce) {
   requests_.erase(id);
   answers_.erase(id);
   posted_.erase(id);
-  Changed();
+  ++activity_;
+  if (announce) Changed();
 }
 
 std::optional<UiChannel::Json> UiChannel::Await(int id) {
@@ -75,6 +81,14 @@ std::optional<UiChannel::Json> UiChannel::Call(Json request) {
   int id = Open(std::move(request));
   auto answer = Await(id);
   Close(id);
+  return answer;
+}
+
+std::optional<UiChannel::Json> UiChannel::Ask(Json request) {
+  int id = Open(std::move(request));
+  auto answer = Await(id);
+  std::lock_guard lock(mutex_);
+  CloseLocked(id, false);
   return answer;
 }
 
@@ -106,6 +120,7 @@ UiEvent UiChannel::WaitEvent() {
   }
   UiEvent event = std::move(events_.front());
   events_.pop_front();
+  ++activity_;
   return event;
 }
 
@@ -152,11 +167,11 @@ bool UiChannel::Answer(int id, Json answer) {
   std::lock_guard lock(mutex_);
   if (shutdown_ || !requests_.count(id)) return false;
   if (TraceEnabled()) Trace("answer " + std::to_string(id));
-  if (posted_.erase(id)) {
-    requests_.erase(id);
-    Changed();
+  if (posted_.count(id)) {
+    CloseLocked(id, false);
     return true;
   }
+  ++activity_;
   answers_[id].push_back(std::move(answer));
   changed_.notify_all();
   return true;
@@ -167,6 +182,7 @@ int UiChannel::PushEvent(UiEvent event) {
   if (event.kind == UiEvent::Kind::kNavigate) event.id = next_id_++;
   if (TraceEnabled()) Trace("event " + event.text);
   int id = event.id;
+  ++activity_;
   events_.push_back(std::move(event));
   changed_.notify_all();
   return id;
@@ -189,6 +205,11 @@ void UiChannel::Shutdown() {
 bool UiChannel::IsShutdown() const {
   std::lock_guard lock(mutex_);
   return shutdown_;
+}
+
+long UiChannel::Activity() const {
+  std::lock_guard lock(mutex_);
+  return activity_;
 }
 
 bool UiChannel::ClientSeenWithin(std::chrono::seconds window) const {

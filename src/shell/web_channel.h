@@ -43,10 +43,16 @@ class UiChannel {
   std::optional<Json> Await(int id);
   // Open, Await, Close in one.
   std::optional<Json> Call(Json request);
+  // Call for an operation on a tab's page (a form read, a page load). A tab
+  // runs such a request once and skips it afterwards, so its closing is not
+  // announced as a change of its own: the next change carries it. The tab's
+  // open poll is then still waiting when the program asks its next request,
+  // which reaches the tab without a further poll.
+  std::optional<Json> Ask(Json request);
   // Opens a request that needs no answer (a write to a page): it stays in the
-  // state until a tab answers it and then closes itself. A tab runs page
-  // requests in order, so a later Call sees its effect; not waiting saves
-  // the program a round trip per write.
+  // state until a tab answers it and then closes itself, unannounced as with
+  // Ask. A tab runs page requests in order, so a later Call sees its effect;
+  // not waiting saves the program a round trip per write.
   int Post(Json request);
 
   // Waits until some tab has received the state as it is now (or the time
@@ -75,10 +81,15 @@ class UiChannel {
   void Shutdown();
   bool IsShutdown() const;
   bool ClientSeenWithin(std::chrono::seconds window) const;
+  // Counts every change of the state, request closed, answer given and event
+  // queued or taken: while it stays the same, nothing has passed between the
+  // program and the tabs.
+  long Activity() const;
 
  private:
   void Changed();  // caller holds mutex_
   int OpenLocked(Json request);  // caller holds mutex_
+  void CloseLocked(int id, bool announce);  // caller holds mutex_
   Json RequestsJson() const;
 
   mutable std::mutex mutex_;
@@ -86,6 +97,7 @@ class UiChannel {
   Json state_;
   long version_ = 1;
   long delivered_ = 0;
+  long activity_ = 0;
   int next_id_ = 1;
   bool shutdown_ = false;
   std::map<int, Json> requests_;  // by id, so in the order opened
