@@ -193,6 +193,43 @@ TEST_F(BrowserHostTest, TypedValuesAreKeptUntilThePageChangesOrTheWindowCloses) 
   EXPECT_TRUE(state()["entryDraft"].is_null());
 }
 
+// A page load's answer carries the loaded form; the next read of that view takes
+// it instead of asking the tab again, but only once, and only when nothing has
+// passed between the program and the tab since (typed values, a write, an event).
+TEST_F(BrowserHostTest, AFormLoadedWithItsPageIsReadOnceWithoutAskingAgain) {
+  const Json form = Json::array({{{"name", "zlk_A1"}, {"type", "text"}, {"value", "2003/04/01"}}});
+  auto show_a = [&] {
+    auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
+    Answer(AwaitRequest("navigate"), {{"ok", true}, {"elements", form}});
+    EXPECT_TRUE(loaded.get());
+  };
+  auto read_answered_by_tab = [&] {
+    auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+    Answer(AwaitRequest("readForm"), {{"elements", Json::array()}});
+    return read.get();
+  };
+
+  host_->ShowWindow(View::kEntry, true);
+  show_a();
+  auto first = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+  ASSERT_EQ(first.wait_for(5s), std::future_status::ready) << "the loaded form should need no request";
+  auto elements = first.get();
+  ASSERT_EQ(elements.size(), 1u);
+  EXPECT_EQ(elements[0].value, "2003/04/01");
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "used once only";
+
+  show_a();
+  const Json typed = {{"type", "draft"}, {"view", "entry"}, {"page", "FORM/A.HTM"},
+                      {"elements", {{{"name", "zlk_A1"}, {"type", "text"}, {"value", "2004/01/01"}, {"checked", false}}}}};
+  ASSERT_EQ(Post("/api/event", typed), 200);
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "typed values make the loaded form stale";
+
+  show_a();
+  host_->WriteForm(View::kEntry, {{"zlk_A1", std::string("x"), std::nullopt, std::nullopt}});
+  Answer(AwaitRequest("writeForm"), Json::object());
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "a write makes the loaded form stale";
+}
+
 TEST_F(BrowserHostTest, FormRoundTrips) {
   auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
   Json request = AwaitRequest("readForm");
