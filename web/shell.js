@@ -216,7 +216,10 @@ function installBridge(view) {
       status = String(value);
       if (status !== '') {
         mark(`status ${status}`);
-        sendEvent({ type: 'status', view, text: status });
+        // The form as it stands at the click comes along: the program reads
+        // it first thing, and saves a round trip by not asking.
+        const form = doc.forms[0];
+        sendEvent({ type: 'status', view, text: status, elements: form ? formElements(form) : undefined });
       }
     },
   });

@@ -357,11 +357,13 @@ bool BrowserHost::Navigate(View view, const std::string& page) {
     return false;
   Json views = channel_->Get("views");
   views[ViewKey(view)]["page"] = page;
-  channel_->Set("views", views);
-  channel_->Set(DraftKey(view), nullptr);  // typed values belonged to the page shown before
   auto& loaded = loaded_forms_[view == View::kMain ? 0 : 1];
   loaded.reset();
-  auto reply = channel_->Ask({{"kind", "navigate"}, {"view", ViewKey(view)}, {"page", page}});
+  // The page and its load request reach the tabs in one state: a tab that saw
+  // the page alone would load it itself, and then again for the request.
+  // Typed values belonged to the page shown before.
+  auto reply = channel_->Ask({{"kind", "navigate"}, {"view", ViewKey(view)}, {"page", page}},
+                             {{"views", views}, {DraftKey(view), nullptr}});
   bool shown = reply && reply->is_object() && reply->value("ok", false);
   if (shown && reply->contains("elements"))
     loaded = LoadedForm{FormElements(reply), channel_->Activity()};
@@ -398,10 +400,22 @@ void BrowserHost::Focus(View view, const std::string& element_name) {
 }
 
 void BrowserHost::ClearStatus(View view) {
-  channel_->Post({{"kind", "clearStatus"}, {"view", ViewKey(view)}});
+  // Clearing the status leaves the form alone, so a form at hand stays good.
+  auto& loaded = loaded_forms_[view == View::kMain ? 0 : 1];
+  long quiet_since = loaded ? loaded->activity : -1;
+  channel_->Post({{"kind", "clearStatus"}, {"view", ViewKey(view)}}, &quiet_since);
+  if (loaded) loaded->activity = quiet_since;
 }
 
-UiEvent BrowserHost::WaitEvent() { return channel_->WaitEvent(); }
+UiEvent BrowserHost::WaitEvent() {
+  long activity = 0;
+  UiEvent event = channel_->WaitEvent(&activity);
+  if (event.kind == UiEvent::Kind::kStatusText && event.form) {
+    loaded_forms_[event.view == View::kMain ? 0 : 1] = LoadedForm{std::move(*event.form), activity};
+    event.form.reset();
+  }
+  return event;
+}
 
 void BrowserHost::ReplyNavigation(int id, bool proceed) { channel_->ReplyNavigation(id, proceed); }
 

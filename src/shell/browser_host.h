@@ -83,9 +83,10 @@ class BrowserHost : public Host {
   std::string save_dir_;  // where the next save dialog opens
   int document_serial_ = 0;
   std::vector<std::pair<const Dialog*, int>> dialogs_;  // open dialogs and their request ids
-  // The form a page load found, per view (main, entry), with the channel's
-  // activity at that moment: the next ReadForm of the view takes it instead of
-  // asking the tab again, provided nothing has passed in between.
+  // The form a page load found or a status text brought, per view (main,
+  // entry), with the channel's activity at that moment: the next ReadForm of
+  // the view takes it instead of asking the tab again, provided nothing has
+  // passed in between but a status clear.
   struct LoadedForm {
     std::vector<PageElement> elements;
     long activity = 0;

@@ -84,18 +84,27 @@ std::optional<UiChannel::Json> UiChannel::Call(Json request) {
   return answer;
 }
 
-std::optional<UiChannel::Json> UiChannel::Ask(Json request) {
-  int id = Open(std::move(request));
+std::optional<UiChannel::Json> UiChannel::Ask(Json request, const Json& together) {
+  int id = 0;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, value] : together.items()) state_[key] = value;
+    id = OpenLocked(std::move(request));
+  }
   auto answer = Await(id);
   std::lock_guard lock(mutex_);
   CloseLocked(id, false);
   return answer;
 }
 
-int UiChannel::Post(Json request) {
+int UiChannel::Post(Json request) { return Post(std::move(request), nullptr); }
+
+int UiChannel::Post(Json request, long* quiet_since) {
   std::lock_guard lock(mutex_);  // marked before a tab can answer it
+  const bool quiet = quiet_since && *quiet_since == activity_;
   int id = OpenLocked(std::move(request));
   posted_.insert(id);
+  if (quiet_since) *quiet_since = quiet ? activity_ : -1;
   return id;
 }
 
@@ -110,7 +119,7 @@ void UiChannel::Sleep(std::chrono::milliseconds duration) {
   changed_.wait_for(lock, duration, [&] { return shutdown_; });
 }
 
-UiEvent UiChannel::WaitEvent() {
+UiEvent UiChannel::WaitEvent(long* activity) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return shutdown_ || !events_.empty(); });
   if (shutdown_) {
@@ -121,6 +130,7 @@ UiEvent UiChannel::WaitEvent() {
   UiEvent event = std::move(events_.front());
   events_.pop_front();
   ++activity_;
+  if (activity) *activity = activity_;
   return event;
 }
 

@@ -48,12 +48,18 @@ class UiChannel {
   // announced as a change of its own: the next change carries it. The tab's
   // open poll is then still waiting when the program asks its next request,
   // which reaches the tab without a further poll.
-  std::optional<Json> Ask(Json request);
+  // `together` holds top-level state members that change in the same step as
+  // the request opens, so that no tab sees the one without the other.
+  std::optional<Json> Ask(Json request, const Json& together = Json::object());
   // Opens a request that needs no answer (a write to a page): it stays in the
   // state until a tab answers it and then closes itself, unannounced as with
   // Ask. A tab runs page requests in order, so a later Call sees its effect;
   // not waiting saves the program a round trip per write.
   int Post(Json request);
+  // Post for a request that leaves the page's form as it is (a status clear).
+  // `*quiet_since` is an Activity() reading: when nothing else has happened
+  // since, it is moved on past this post, otherwise it becomes -1.
+  int Post(Json request, long* quiet_since);
 
   // Waits until some tab has received the state as it is now (or the time
   // has passed), so that a quick series of changes is seen step by step.
@@ -61,8 +67,9 @@ class UiChannel {
   // Sleeps, but wakes at once on shutdown.
   void Sleep(std::chrono::milliseconds duration);
 
-  // The user's events, in order; kShutdown once shut down.
-  UiEvent WaitEvent();
+  // The user's events, in order; kShutdown once shut down. `activity`, when
+  // given, receives Activity() as it is once the event has been taken.
+  UiEvent WaitEvent(long* activity = nullptr);
   // Navigation answers, kept in the state for the asking tab.
   void ReplyNavigation(int id, bool proceed);
 

@@ -161,6 +161,17 @@ std::optional<UiEvent> ParseEvent(const Json& body, std::string* why) {
   if (type == "status") {
     event.kind = UiEvent::Kind::kStatusText;
     event.text = text("text");
+    // The form comes along so that the program need not ask for it; one that
+    // is not well formed is left out, and the program asks.
+    const Json& form = body.contains("elements") ? body["elements"] : Json();
+    if (form.is_array() && form.size() <= kMaxDraftElements &&
+        std::all_of(form.begin(), form.end(), IsDraftElement)) {
+      std::vector<PageElement> elements;
+      elements.reserve(form.size());
+      for (const Json& e : form)
+        elements.push_back({e["name"], e["type"], e["value"], e["checked"]});
+      event.form = std::move(elements);
+    }
   } else if (type == "navigate") {
     event.kind = UiEvent::Kind::kNavigate;
     event.url = text("url");

@@ -184,6 +184,23 @@ TEST_F(BrowserHostTest, NavigateWaitsForTheLoadAndRefusesUnknownPages) {
   EXPECT_EQ(host_->CurrentPage(View::kMain), "");
 }
 
+// A tab that saw the new page without its load request would load the page
+// by itself, and then once more for the request.
+TEST_F(BrowserHostTest, ThePageAndItsLoadRequestChangeInOneStep) {
+  auto poll = [&](long since) {
+    auto res = client_->Get(("/api/state?client=t&since=" + std::to_string(since)).c_str(), cookie_);
+    return res && res->status == 200 ? Json::parse(res->body) : Json();
+  };
+  const long before = poll(0)["version"];
+  auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
+  Json seen = poll(before);
+  EXPECT_EQ(seen["version"], before + 1);
+  EXPECT_EQ(seen["views"]["entry"]["page"], "FORM/A.HTM");
+  EXPECT_EQ(seen["requests"].size(), 1u);
+  Answer(AwaitRequest("navigate"), {{"ok", true}});
+  EXPECT_TRUE(loaded.get());
+}
+
 TEST_F(BrowserHostTest, TypedValuesAreKeptUntilThePageChangesOrTheWindowCloses) {
   auto state = [&] {
     auto res = client_->Get("/api/state?client=t&since=0", cookie_);
@@ -247,6 +264,53 @@ TEST_F(BrowserHostTest, AFormLoadedWithItsPageIsReadOnceWithoutAskingAgain) {
   host_->WriteForm(View::kEntry, {{"zlk_A1", std::string("x"), std::nullopt, std::nullopt}});
   Answer(AwaitRequest("writeForm"), Json::object());
   EXPECT_TRUE(read_answered_by_tab().empty()) << "a write makes the loaded form stale";
+}
+
+// A status text brings the page's form along, as it stood at the click; the
+// program reads that one, past its own status clear, without asking the tab.
+// Anything else that passes in between, or a form not well formed, and it asks.
+TEST_F(BrowserHostTest, AFormSentWithItsStatusIsReadWithoutAsking) {
+  const Json clicked = Json::array({{{"name", "zlk_A1"}, {"type", "text"}, {"value", "2003/04/01"}, {"checked", false}},
+                                    {{"name", "zlk_A2"}, {"type", "checkbox"}, {"value", "on"}, {"checked", true}}});
+  auto status = [&](const Json& elements) {
+    Json event = {{"type", "status"}, {"view", "entry"}, {"text", "#A|B.HTM"}};
+    if (!elements.is_null()) event["elements"] = elements;
+    EXPECT_EQ(Post("/api/event", event), 200);
+    UiEvent taken = host_->WaitEvent();
+    EXPECT_EQ(taken.text, "#A|B.HTM");
+    EXPECT_FALSE(taken.form) << "the host keeps the form to itself";
+  };
+  auto read_answered_by_tab = [&] {
+    auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+    Answer(AwaitRequest("readForm"), {{"elements", Json::array()}});
+    return read.get();
+  };
+
+  status(clicked);
+  host_->ClearStatus(View::kEntry);
+  auto first = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+  ASSERT_EQ(first.wait_for(5s), std::future_status::ready) << "the form at hand should need no request";
+  auto elements = first.get();
+  ASSERT_EQ(elements.size(), 2u);
+  EXPECT_EQ(elements[0].value, "2003/04/01");
+  EXPECT_TRUE(elements[1].checked);
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "used once only";
+
+  status(Json());
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "a status without a form";
+
+  status(Json::array({{{"name", "zlk_A1"}, {"type", "text"}}}));
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "a form not well formed is not taken";
+
+  status(clicked);
+  EXPECT_EQ(Post("/api/event", {{"type", "close"}, {"view", "entry"}}), 200);
+  host_->ClearStatus(View::kEntry);
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "another event came in between";
+  EXPECT_EQ(host_->WaitEvent().kind, UiEvent::Kind::kCloseWindow);
+
+  status(clicked);
+  host_->Focus(View::kEntry, "zlk_A1");
+  EXPECT_TRUE(read_answered_by_tab().empty()) << "a page operation of its own came in between";
 }
 
 TEST_F(BrowserHostTest, FormRoundTrips) {
