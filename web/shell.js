@@ -19,6 +19,7 @@ const bridges = {};                           // per view: the status bridge of 
 const passes = { main: null, entry: null };   // navigation the program allowed, let through once
 const pendingNavigations = new Map();         // navigation id -> what to do when allowed
 const doneRequests = new Set();               // page operations this tab has run
+const operationsRunning = { main: 0, entry: 0 };  // of those, not finished yet
 const pointer = { x: 40, y: 40 };
 let lastState = null;
 let opChain = Promise.resolve();
@@ -181,6 +182,8 @@ function pageUrl(page) {
 // Shows a page in a frame and resolves once it has completely loaded.
 function loadFrame(view, page) {
   loadedPage[view] = page;
+  const built = takeBuiltAhead(view, page);
+  if (built) return built;
   const frame = frames[view];
   return new Promise((resolve) => {
     mark(`load ${page} started`);
@@ -351,6 +354,128 @@ const bridgedDocuments = { main: null, entry: null };
 for (const view of ['main', 'entry']) {
   frames[view].addEventListener('load', () => installBridge(view));
 }
+
+// --- pages built ahead ----------------------------------------------------------
+
+// Most of a page move is the browser building the next page: fetching,
+// parsing, styling and laying it out takes 50 to 100 ms on a modest machine.
+// So the pages a shown page's move buttons lead to are built ahead, one after
+// another, in hidden inert frames beside the view's frame once the tab has
+// been idle a moment. When the program asks for one of them, that frame takes
+// the view frame's place and the old frame goes. A page asked for while it is
+// still being built is awaited, which is still sooner than starting again.
+const AHEAD_IDLE = 50;                                // ms without page operations first
+const builtAhead = { main: new Map(), entry: new Map() };  // page -> { frame, ready }
+const aheadTimers = { main: null, entry: null };
+
+function scheduleBuildAhead(view) {
+  clearTimeout(aheadTimers[view]);
+  aheadTimers[view] = setTimeout(() => buildAhead(view), AHEAD_IDLE);
+}
+
+// The pages the shown page's "#" move buttons lead to, next page first.
+function moveTargets(view) {
+  let doc;
+  try {
+    doc = frames[view].contentDocument;
+  } catch (error) {
+    return [];
+  }
+  if (!doc || !loadedPage[view]) return [];
+  const folder = loadedPage[view].slice(0, loadedPage[view].lastIndexOf('/') + 1);
+  const buttons = Array.from(doc.querySelectorAll('button[data-status^="#"]'));
+  buttons.sort((a, b) => b.classList.contains('next') - a.classList.contains('next'));
+  const targets = [];
+  for (const button of buttons) {
+    const target = button.getAttribute('data-status').split('|')[1] || '';
+    if (/^[^/\\]+\.htm$/i.test(target) && !targets.includes(folder + target)) targets.push(folder + target);
+  }
+  return targets.filter((page) => page !== loadedPage[view]);
+}
+
+// Page operations for the view that this tab has yet to run or finish. (A
+// finished one may stay listed in the state until its next change.)
+function pageOperationsOpen(view) {
+  return operationsRunning[view] > 0 || (!!lastState && (lastState.requests || []).some(
+    (r) => !MODAL_KINDS.has(r.kind) && r.view === view && !doneRequests.has(r.id)));
+}
+
+async function buildAhead(view) {
+  if (document.getElementById(`view-${view}`).hidden) return;
+  if (pageOperationsOpen(view) || frames[view].contentDocument?.readyState !== 'complete') {
+    scheduleBuildAhead(view);
+    return;
+  }
+  const wanted = moveTargets(view);
+  for (const [page, built] of builtAhead[view]) {
+    if (!wanted.includes(page)) {
+      built.frame.remove();
+      builtAhead[view].delete(page);
+    }
+  }
+  for (const page of wanted) {
+    if (!builtAhead[view].has(page)) builtAhead[view].set(page, buildFrame(view, page));
+    await builtAhead[view].get(page).ready;
+  }
+}
+
+function buildFrame(view, page) {
+  const shown = frames[view];
+  const box = shown.getBoundingClientRect();
+  const frame = document.createElement('iframe');
+  frame.className = 'page ahead';
+  frame.inert = true;  // no clicks, and no focus
+  frame.name = 'zelka-ahead';  // its page leaves the focus alone until shown
+  frame.tabIndex = -1;
+  frame.setAttribute('aria-hidden', 'true');
+  frame.style.width = `${box.width}px`;
+  frame.style.height = `${box.height}px`;
+  const ready = new Promise((resolve) => {
+    frame.addEventListener('load', () => {
+      try {
+        void frame.contentDocument.body.offsetHeight;  // style and layout now, not when shown
+      } catch (error) { /* nothing to lay out */ }
+      resolve();
+    }, { once: true });
+  });
+  frame.src = new URL(pageUrl(page), location.href).href;
+  shown.after(frame);
+  return { frame, ready };
+}
+
+// The built frame of `page` in the view's place, once it is ready; null when
+// none was built.
+function takeBuiltAhead(view, page) {
+  const built = builtAhead[view].get(page);
+  if (!built) return null;
+  builtAhead[view].delete(page);
+  return built.ready.then(() => {
+    const old = frames[view];
+    const frame = built.frame;
+    if (loadedPage[view] !== page || !frame.isConnected) {
+      frame.remove();
+      return false;
+    }
+    old.removeAttribute('id');
+    frame.id = `frame-${view}`;
+    frame.title = old.title;
+    frame.className = old.className;
+    frame.removeAttribute('style');
+    frame.removeAttribute('aria-hidden');
+    frame.removeAttribute('tabindex');
+    frame.removeAttribute('name');
+    frame.contentWindow.name = '';
+    frame.inert = false;
+    frames[view] = frame;
+    frame.addEventListener('load', () => installBridge(view));
+    old.remove();
+    installBridge(view);
+    mark(`load ${page} taken from ahead`);
+    // The page's own script puts the focus in its first field when told.
+    frame.contentWindow.dispatchEvent(new Event('zelka:shown'));
+    return true;
+  });
+}
 setInterval(() => {
   installBridge('main');
   installBridge('entry');
@@ -364,6 +489,7 @@ setInterval(() => {
 function runPageOperation(request) {
   if (doneRequests.has(request.id)) return;
   doneRequests.add(request.id);
+  operationsRunning[request.view] = (operationsRunning[request.view] || 0) + 1;
   opChain = opChain
     .then(() => {
       mark(`${request.kind} ${request.id} started`);
@@ -372,6 +498,10 @@ function runPageOperation(request) {
     .then((result) => { answer(request.id, result); }, (error) => {
       console.warn(error);
       answer(request.id, { ok: false, error: String(error) });
+    })
+    .then(() => {
+      operationsRunning[request.view] -= 1;
+      scheduleBuildAhead(request.view);
     });
 }
 

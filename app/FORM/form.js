@@ -3,7 +3,8 @@
 // to that command (moves "#…", date picker "!…"). For the keyboard: Enter in
 // a one-line field moves to the next field instead of submitting the form
 // (never while the input method is composing), F4 or Alt+Down in a date field
-// opens its date picker, and the first field takes the focus on load.
+// opens its date picker, and the first field takes the focus on load (or,
+// for a page built ahead of time, when the shell shows it).
 (function () {
   'use strict';
 
@@ -51,10 +52,16 @@
     }
   });
 
-  window.addEventListener('load', function () {
+  function focusFirstField() {
+    // A page built ahead of time in a hidden frame leaves the focus where the
+    // user has it, until it is shown.
+    if (window.name === 'zelka-ahead') return;
     var fields = boundFields();
     if (fields.length && (!document.activeElement || document.activeElement === document.body)) {
       fields[0].focus();
     }
-  });
+  }
+  window.addEventListener('load', focusFirstField);
+  // A page built ahead of time in a hidden frame gets this when it is shown.
+  window.addEventListener('zelka:shown', focusFirstField);
 })();

@@ -66,3 +66,65 @@ test('a message box keeps the windows beneath it inert and answers from the keyb
     await z.close();
   }
 });
+
+// The pages an entry page's move buttons lead to are built ahead in hidden
+// frames; none of that may take the focus from the user, and a page shown
+// from there behaves as one loaded on demand: focused, bridged and guarded.
+test('pages built ahead keep out of the way and, once shown, are focused and guarded', async () => {
+  const z = await openZelka();
+  const entry = z.page.frameLocator('#frame-entry');
+  const builtPages = () => z.page.evaluate(() => Array.from(document.querySelectorAll('#view-entry iframe.ahead'))
+    .filter((f) => f.contentDocument && f.contentDocument.readyState === 'complete')
+    .map((f) => new URL(f.src).pathname));
+  try {
+    await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
+    const name = entry.locator('[name="zlk_1_1"]');
+    await name.click();
+    // Typed while the next page is being built beside it.
+    await name.pressSequentially('ヤマダ タロウ', { delay: 40 });
+    await z.page.waitForFunction(() => Array.from(document.querySelectorAll('iframe.ahead'))
+      .some((f) => f.src.endsWith('/FORM/UKETUKE2.HTM') && f.contentDocument?.readyState === 'complete'));
+    assert.equal(await name.inputValue(), 'ヤマダ タロウ');
+    assert.equal(await z.page.evaluate(() => document.getElementById('frame-entry').contentDocument.activeElement.name),
+      'zlk_1_1', 'the focus stays in the field');
+    assert.equal(await z.page.evaluate(() => document.activeElement.id), 'frame-entry');
+
+    await z.page.evaluate(() => {
+      const built = Array.from(document.querySelectorAll('iframe.ahead')).find((f) => f.src.endsWith('/FORM/UKETUKE2.HTM'));
+      built.contentWindow.builtAhead = true;
+    });
+    await entry.locator('[name="zlk_整理番号"]').fill('3');
+    await entry.locator('button.move.next').click();
+    await entry.locator('[name="zlk_2_1"], form').first().waitFor();
+    await z.page.waitForFunction(() => document.getElementById('frame-entry').contentDocument.URL.endsWith('/FORM/UKETUKE2.HTM'));
+    assert.equal(await z.page.evaluate(() => document.getElementById('frame-entry').contentWindow.builtAhead), true);
+    assert.equal(await z.page.evaluate(() => document.querySelectorAll('#frame-entry').length), 1);
+    const first = await z.page.evaluate(() => {
+      const form = document.getElementById('frame-entry').contentDocument.forms[0];
+      return Array.from(form.elements).find((e) => e.name.startsWith('zlk') && e.type !== 'hidden').name;
+    });
+    await z.page.waitForFunction((want) => document.getElementById('frame-entry').contentDocument.activeElement?.name === want, first);
+
+    // Only the new page's neighbours stay built.
+    await z.page.waitForFunction(() => {
+      const pages = Array.from(document.querySelectorAll('#view-entry iframe.ahead')).map((f) => new URL(f.src).pathname);
+      return pages.length === 2 && pages.includes('/FORM/UKETUKE1.HTM') && pages.includes('/FORM/UKETUKE3.HTM');
+    });
+    assert.deepEqual((await builtPages()).sort(), ['/FORM/UKETUKE1.HTM', '/FORM/UKETUKE3.HTM']);
+
+    // The page shown from ahead cannot leave by itself.
+    await z.page.evaluate(() => {
+      const doc = document.getElementById('frame-entry').contentDocument;
+      const link = doc.createElement('a');
+      link.id = 'away';
+      link.href = '/FORM/S.HTM';
+      link.textContent = 'away';
+      doc.body.prepend(link);
+    });
+    await entry.locator('#away').click();
+    await z.page.waitForTimeout(800);
+    assert.match(await z.page.evaluate(() => document.getElementById('frame-entry').contentDocument.URL), /\/FORM\/UKETUKE2\.HTM$/);
+  } finally {
+    await z.close();
+  }
+});

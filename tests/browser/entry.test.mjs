@@ -144,12 +144,12 @@ async function jump(z, caption) {
 // page shows `name` = `value`.
 function timedNext(z, file, name, value) {
   return z.page.evaluate(async ({ file, name, value }) => {
-    const frame = document.getElementById('frame-entry');
     const start = performance.now();
-    frame.contentDocument.querySelector('button.move.next').click();
+    document.getElementById('frame-entry').contentDocument.querySelector('button.move.next').click();
     for (;;) {
       await new Promise((resolve) => setTimeout(resolve, 1));
-      const doc = frame.contentDocument;
+      // The next page may come in a frame of its own, built ahead.
+      const doc = document.getElementById('frame-entry').contentDocument;
       if (!doc || !doc.URL.endsWith(`/FORM/${file}.HTM`) || !doc.forms[0]) continue;
       const element = doc.forms[0].elements.namedItem(name);
       if (element && (element.type === 'checkbox' ? element.checked === value : element.value === value)) {
