@@ -234,7 +234,11 @@ test('verification mode: the chord reveals the button, the run shows progress an
       new MutationObserver(() => {
         const node = document.querySelector('#overlays [data-control="cmdKentei"]');
         const now = !!node && !node.hidden;
-        if (now && !shown) window.buttonShown += 1;
+        if (now && !shown) {
+          window.buttonShown += 1;
+          window.buttonShownSince = performance.now();
+        }
+        if (!now) window.buttonShownSince = null;
         shown = now;
       }).observe(document.getElementById('overlays'), { attributes: true, childList: true, subtree: true });
       const panel = document.getElementById('progress');
@@ -243,8 +247,9 @@ test('verification mode: the chord reveals the button, the run shows progress an
       }).observe(panel, { attributes: true, childList: true, subtree: true, characterData: true });
     });
     await search.getByLabel('整理番号').press('Shift+Control+Alt+K');
-    await button.waitFor({ state: 'visible', timeout: 20000 });
-    await z.page.waitForTimeout(1500);  // the flashing is over once it stays
+    // The flashing is over once the button stays longer than its longest gap (1 s).
+    await z.page.waitForFunction(() => window.buttonShownSince && performance.now() - window.buttonShownSince > 1500,
+      null, { timeout: 30000, polling: 100 });
     assert.equal(await button.isVisible(), true, 'stays visible');
     assert.ok(await z.page.evaluate(() => window.buttonShown) > 3, 'it flashed before it stayed');
     await button.click();
