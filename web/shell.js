@@ -1072,7 +1072,9 @@ menuList.addEventListener('click', (event) => {
   const item = event.target.closest('[role="menuitem"]');
   if (!item || item.getAttribute('aria-disabled')) return;
   setMenuOpen(false);
-  sendEvent({ type: 'menu', item: item.dataset.item });
+  // A jump stores the page first: its form comes along, as with a page's own move.
+  const form = firstForm('entry');
+  sendEvent({ type: 'menu', item: item.dataset.item, elements: form ? formElements(form) : undefined });
 });
 menuList.addEventListener('keydown', (event) => {
   const items = Array.from(menuList.querySelectorAll('[role="menuitem"]'));

@@ -410,7 +410,7 @@ void BrowserHost::ClearStatus(View view) {
 UiEvent BrowserHost::WaitEvent() {
   long activity = 0;
   UiEvent event = channel_->WaitEvent(&activity);
-  if (event.kind == UiEvent::Kind::kStatusText && event.form) {
+  if (event.form) {
     loaded_forms_[event.view == View::kMain ? 0 : 1] = LoadedForm{std::move(*event.form), activity};
     event.form.reset();
   }

@@ -63,8 +63,9 @@ struct UiEvent {
   std::string url;        // navigation target
   std::string post_data;  // navigation post data, already decoded
   int id = 0;             // navigation request id
-  // With a status text: the page's first form as it stood when the status was
-  // set, when the host had it at hand (the browser sends it along).
+  // With a status text or an entry menu item: the view's first form as it
+  // stood at that moment, when the host had it at hand (the browser sends it
+  // along).
   std::optional<std::vector<PageElement>> form;
 };
 

@@ -131,6 +131,20 @@ bool IsDraftElement(const Json& e) {
 
 constexpr size_t kMaxDraftElements = 10000;
 
+// The form an event brings along (a page's move, a jump from the menu), so
+// that the program need not ask for it; one not well formed is left out, and
+// the program asks.
+std::optional<std::vector<PageElement>> FormSentAlong(const Json& body) {
+  const Json& form = body.contains("elements") ? body["elements"] : Json();
+  if (!form.is_array() || form.size() > kMaxDraftElements ||
+      !std::all_of(form.begin(), form.end(), IsDraftElement))
+    return std::nullopt;
+  std::vector<PageElement> elements;
+  elements.reserve(form.size());
+  for (const Json& e : form) elements.push_back({e["name"], e["type"], e["value"], e["checked"]});
+  return elements;
+}
+
 // A user event posted by the shell page, checked field by field.
 std::optional<UiEvent> ParseEvent(const Json& body, std::string* why) {
   if (!body.is_object() || !body.contains("type") || !body["type"].is_string()) {
@@ -150,6 +164,7 @@ std::optional<UiEvent> ParseEvent(const Json& body, std::string* why) {
       *why = "unknown menu item";
       return std::nullopt;
     }
+    event.form = FormSentAlong(body);
     return event;
   }
   auto view = ParseView(body.value("view", Json()));
@@ -161,17 +176,7 @@ std::optional<UiEvent> ParseEvent(const Json& body, std::string* why) {
   if (type == "status") {
     event.kind = UiEvent::Kind::kStatusText;
     event.text = text("text");
-    // The form comes along so that the program need not ask for it; one that
-    // is not well formed is left out, and the program asks.
-    const Json& form = body.contains("elements") ? body["elements"] : Json();
-    if (form.is_array() && form.size() <= kMaxDraftElements &&
-        std::all_of(form.begin(), form.end(), IsDraftElement)) {
-      std::vector<PageElement> elements;
-      elements.reserve(form.size());
-      for (const Json& e : form)
-        elements.push_back({e["name"], e["type"], e["value"], e["checked"]});
-      event.form = std::move(elements);
-    }
+    event.form = FormSentAlong(body);
   } else if (type == "navigate") {
     event.kind = UiEvent::Kind::kNavigate;
     event.url = text("url");

@@ -159,6 +159,27 @@ function timedNext(z, file, name, value) {
   }, { file, name, value });
 }
 
+// Jumps with the entry menu and times it like timedNext. A page that is not
+// a neighbour of the shown one is loaded on demand, not built ahead.
+function timedJump(z, caption, file, name, value) {
+  return z.page.evaluate(async ({ caption, file, name, value }) => {
+    document.getElementById('entry-menu-button').click();
+    const item = Array.from(document.querySelectorAll('#entry-menu-list [role="menuitem"]'))
+      .find((li) => li.textContent === caption);
+    const start = performance.now();
+    item.click();
+    for (;;) {
+      await new Promise((resolve) => setTimeout(resolve, 1));
+      const doc = document.getElementById('frame-entry').contentDocument;
+      if (!doc || !doc.URL.endsWith(`/FORM/${file}.HTM`) || !doc.forms[0]) continue;
+      const element = doc.forms[0].elements.namedItem(name);
+      if (element && (element.type === 'checkbox' ? element.checked === value : element.value === value)) {
+        return performance.now() - start;
+      }
+    }
+  }, { caption, file, name, value });
+}
+
 // The last element a page was given a value that differs from an empty page.
 function telltale(expected) {
   const named = Object.entries(expected).filter(([, v]) => v !== false && v !== '');
@@ -345,6 +366,17 @@ test('a new assessment over its twenty pages is found again; a second date, the 
       assertShows(await readElements(z), expected[section], section);
     }
     console.log(`assessment page moves (ms): ${times.map((t) => t.toFixed(1)).join(' ')}; median ${median(times).toFixed(1)}`);
+    const jumps = [];
+    for (const section of ['H', 'D', 'P', 'K', 'AA']) {
+      const [name, value] = telltale(expected[section]);
+      const caption = MENU[section] || await z.page.evaluate((page) => Array.from(
+        document.querySelectorAll('#entry-menu-list [role="menuitem"]')).map((li) => li.textContent)
+        .find((text) => text.startsWith(`${page}.`)), section);
+      jumps.push(await timedJump(z, caption, section, name, value));
+      await settled(z, section);
+      assertShows(await readElements(z), expected[section], section);
+    }
+    console.log(`assessment menu jumps (ms): ${jumps.map((t) => t.toFixed(1)).join(' ')}; median ${median(jumps).toFixed(1)}`);
     await closeButton(z).click();
     await waitMainShown(z);
 

@@ -311,6 +311,13 @@ TEST_F(BrowserHostTest, AFormSentWithItsStatusIsReadWithoutAsking) {
   status(clicked);
   host_->Focus(View::kEntry, "zlk_A1");
   EXPECT_TRUE(read_answered_by_tab().empty()) << "a page operation of its own came in between";
+
+  // A jump from the entry menu brings the form as well.
+  ASSERT_EQ(Post("/api/event", {{"type", "menu"}, {"item", "IDM_H"}, {"elements", clicked}}), 200);
+  EXPECT_EQ(host_->WaitEvent().view, View::kEntry);
+  auto jumped = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+  ASSERT_EQ(jumped.wait_for(5s), std::future_status::ready) << "the form at hand should need no request";
+  EXPECT_EQ(jumped.get().size(), 2u);
 }
 
 TEST_F(BrowserHostTest, FormRoundTrips) {
