@@ -236,7 +236,10 @@ function installBridge(view) {
   // is shown again after a reload or a new tab.
   doc.addEventListener('input', () => scheduleDraft(view), true);
   doc.addEventListener('change', () => scheduleDraft(view), true);
-  const restore = () => restoreDraft(view, doc);
+  const restore = () => {
+    restoreDraft(view, doc);
+    restoreMarks(view, doc);
+  };
   if (doc.readyState === 'loading') doc.addEventListener('DOMContentLoaded', restore);
   else restore();
 
@@ -286,6 +289,16 @@ window.addEventListener('pagehide', () => {
   sendDraft('main', true);
   sendDraft('entry', true);
 });
+
+// The colours the program gave fields of this page, for a page shown anew.
+function restoreMarks(view, doc) {
+  const marks = lastState && lastState[`${view}Marks`];
+  if (!marks || marks.page !== loadedPage[view]) return;
+  if (new URL(doc.URL).pathname !== pageUrl(marks.page)) return;
+  for (const [name, colour] of Object.entries(marks.colours || {})) {
+    for (const element of doc.getElementsByName(name)) element.style.backgroundColor = colour;
+  }
+}
 
 function restoreDraft(view, doc) {
   const draft = lastState && lastState[`${view}Draft`];

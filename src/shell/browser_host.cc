@@ -174,6 +174,10 @@ std::optional<DialogEvent> ParseDialogEvent(const Json& answer, const Dialog& di
 }
 
 // The "elements" of a tab's answer: [{name, type, value, checked}, …].
+// The colours the program gave fields of the page a view shows (red for a
+// refused value, white once right): {"page", "colours": {name: colour}}.
+std::string MarksKey(View view) { return view == View::kMain ? "mainMarks" : "entryMarks"; }
+
 std::vector<PageElement> FormElements(const std::optional<Json>& reply) {
   std::vector<PageElement> elements;
   if (!reply || !reply->is_object() || !reply->contains("elements") || !(*reply)["elements"].is_array())
@@ -345,7 +349,10 @@ void BrowserHost::ShowWindow(View view, bool visible) {
   Json views = channel_->Get("views");
   views[ViewKey(view)]["visible"] = visible;
   channel_->Set("views", views);
-  if (!visible) channel_->Set(DraftKey(view), nullptr);  // the window's pending edit ends with it
+  if (!visible) {  // the window's pending edit ends with it
+    channel_->Set(DraftKey(view), nullptr);
+    channel_->Set(MarksKey(view), nullptr);
+  }
 }
 
 void BrowserHost::SetEntryMenu(EntryMenu menu) { channel_->Set("entryMenu", EntryMenuJson(menu)); }
@@ -363,7 +370,7 @@ bool BrowserHost::Navigate(View view, const std::string& page) {
   // the page alone would load it itself, and then again for the request.
   // Typed values belonged to the page shown before.
   auto reply = channel_->Ask({{"kind", "navigate"}, {"view", ViewKey(view)}, {"page", page}},
-                             {{"views", views}, {DraftKey(view), nullptr}});
+                             {{"views", views}, {DraftKey(view), nullptr}, {MarksKey(view), nullptr}});
   bool shown = reply && reply->is_object() && reply->value("ok", false);
   if (shown && reply->contains("elements"))
     loaded = LoadedForm{FormElements(reply), channel_->Activity()};
@@ -385,14 +392,23 @@ std::vector<PageElement> BrowserHost::ReadForm(View view) {
 void BrowserHost::WriteForm(View view, const std::vector<ElementUpdate>& updates) {
   Trace("WriteForm " + std::to_string(updates.size()) + " updates");
   Json list = Json::array();
+  Json marks = channel_->Get(MarksKey(view));
+  bool marked = false;
   for (const auto& u : updates) {
     Json item = {{"name", u.name}};
     if (u.value) item["value"] = *u.value;
     if (u.checked) item["checked"] = *u.checked;
-    if (u.background) item["background"] = *u.background;
+    if (u.background) {
+      item["background"] = *u.background;
+      if (!marks.is_object()) marks = {{"page", CurrentPage(view)}, {"colours", Json::object()}};
+      marks["colours"][u.name] = *u.background;
+      marked = true;
+    }
     list.push_back(item);
   }
   channel_->Post({{"kind", "writeForm"}, {"view", ViewKey(view)}, {"updates", list}});
+  // A field marked red stays so in a tab that reloads the page.
+  if (marked) channel_->Set(MarksKey(view), marks);
 }
 
 void BrowserHost::Focus(View view, const std::string& element_name) {

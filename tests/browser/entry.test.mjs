@@ -480,6 +480,17 @@ test('a wrong number or date is refused with its message, focused and red, and t
     await turnsWhite('zlk_1_8_1_2');
     assert.equal(await background('zlk_1_3_2'), WHITE);
 
+    // A reloaded tab shows the page with its marks and typed values as they were.
+    await z.page.waitForTimeout(500);  // the typed values reach the program
+    await z.page.reload();
+    await settled(z, 'UKETUKE1');
+    await z.page.waitForFunction(() => {
+      const e = document.getElementById('frame-entry').contentDocument.getElementsByName('zlk_1_8_1_4')[0];
+      return e && e.style.backgroundColor === 'rgb(255, 0, 0)';
+    }, null, { timeout: 5000 });
+    assert.equal(await background('zlk_1_8_1_2'), WHITE);
+    assert.equal(await field('zlk_1_8_1_4').inputValue(), 'あした');
+
     await field('zlk_1_8_1_4').fill('');
     await nextButton(z).click();
     await settled(z, 'UKETUKE2');

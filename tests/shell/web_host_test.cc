@@ -201,7 +201,7 @@ TEST_F(BrowserHostTest, ThePageAndItsLoadRequestChangeInOneStep) {
   EXPECT_TRUE(loaded.get());
 }
 
-TEST_F(BrowserHostTest, TypedValuesAreKeptUntilThePageChangesOrTheWindowCloses) {
+TEST_F(BrowserHostTest, TypedValuesAndMarksAreKeptUntilThePageChangesOrTheWindowCloses) {
   auto state = [&] {
     auto res = client_->Get("/api/state?client=t&since=0", cookie_);
     return res ? Json::parse(res->body) : Json();
@@ -210,8 +210,12 @@ TEST_F(BrowserHostTest, TypedValuesAreKeptUntilThePageChangesOrTheWindowCloses) 
     auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
     Json navigate = AwaitRequest("navigate");
     EXPECT_TRUE(state()["entryDraft"].is_null()) << "cleared before the page shows";
+    EXPECT_TRUE(state()["entryMarks"].is_null()) << "cleared before the page shows";
     Answer(navigate, {{"ok", true}});
     EXPECT_TRUE(loaded.get());
+  };
+  auto mark = [&](const char* name, const char* colour) {
+    host_->WriteForm(View::kEntry, {{name, std::nullopt, std::nullopt, colour}});
   };
   const Json draft = {{"type", "draft"}, {"view", "entry"}, {"page", "FORM/A.HTM"},
                       {"elements", {{{"name", "zlk_A1"}, {"type", "text"}, {"value", "あ"}, {"checked", false}}}}};
@@ -221,12 +225,21 @@ TEST_F(BrowserHostTest, TypedValuesAreKeptUntilThePageChangesOrTheWindowCloses) 
   EXPECT_EQ(Post("/api/event", draft), 200);
   EXPECT_EQ(state()["entryDraft"]["elements"][0]["value"], "あ");
 
+  mark("zlk_A1", "#FF0000");
+  mark("zlk_A2", "#FF0000");
+  mark("zlk_A1", "#FFFFFF");
+  EXPECT_EQ(state()["entryMarks"], (Json{{"page", "FORM/A.HTM"},
+                                         {"colours", {{"zlk_A1", "#FFFFFF"}, {"zlk_A2", "#FF0000"}}}}));
+
   show_a();  // the same page shown anew starts clean
   EXPECT_EQ(Post("/api/event", draft), 200);
+  mark("zlk_A1", "#FF0000");
   host_->ShowWindow(View::kMain, false);
   EXPECT_FALSE(state()["entryDraft"].is_null()) << "another window's closing keeps it";
+  EXPECT_FALSE(state()["entryMarks"].is_null()) << "another window's closing keeps it";
   host_->ShowWindow(View::kEntry, false);
   EXPECT_TRUE(state()["entryDraft"].is_null());
+  EXPECT_TRUE(state()["entryMarks"].is_null());
 }
 
 // A page load's answer carries the loaded form; the next read of that view takes
