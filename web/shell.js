@@ -182,8 +182,10 @@ function pageUrl(page) {
 // Shows a page in a frame and resolves once it has completely loaded.
 function loadFrame(view, page) {
   loadedPage[view] = page;
-  const built = takeBuiltAhead(view, page);
-  if (built) return built;
+  return takeBuiltAhead(view, page) || loadIntoFrame(view, page);
+}
+
+function loadIntoFrame(view, page) {
   const frame = frames[view];
   return new Promise((resolve) => {
     mark(`load ${page} started`);
@@ -367,6 +369,10 @@ const bridgedDocuments = { main: null, entry: null };
 for (const view of ['main', 'entry']) {
   frames[view].addEventListener('load', () => installBridge(view));
 }
+setInterval(() => {
+  installBridge('main');
+  installBridge('entry');
+}, 25);
 
 // --- pages built ahead ----------------------------------------------------------
 
@@ -466,8 +472,9 @@ function takeBuiltAhead(view, page) {
     const old = frames[view];
     const frame = built.frame;
     if (loadedPage[view] !== page || !frame.isConnected) {
+      // Another page was asked for meanwhile, or the frame has gone.
       frame.remove();
-      return false;
+      return loadedPage[view] === page ? loadIntoFrame(view, page) : true;
     }
     old.removeAttribute('id');
     frame.id = `frame-${view}`;
@@ -489,10 +496,6 @@ function takeBuiltAhead(view, page) {
     return true;
   });
 }
-setInterval(() => {
-  installBridge('main');
-  installBridge('entry');
-}, 25);
 
 // --- page operations --------------------------------------------------------------
 

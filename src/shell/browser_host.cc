@@ -173,11 +173,11 @@ std::optional<DialogEvent> ParseDialogEvent(const Json& answer, const Dialog& di
   return event;
 }
 
-// The "elements" of a tab's answer: [{name, type, value, checked}, …].
 // The colours the program gave fields of the page a view shows (red for a
 // refused value, white once right): {"page", "colours": {name: colour}}.
 std::string MarksKey(View view) { return view == View::kMain ? "mainMarks" : "entryMarks"; }
 
+// The "elements" of a tab's answer: [{name, type, value, checked}, …].
 std::vector<PageElement> FormElements(const std::optional<Json>& reply) {
   std::vector<PageElement> elements;
   if (!reply || !reply->is_object() || !reply->contains("elements") || !(*reply)["elements"].is_array())
