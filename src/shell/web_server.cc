@@ -340,7 +340,16 @@ bool WebServer::Start(int port, std::string* error) {
     port_ = 0;
     return false;
   }
-  thread_ = std::thread([this] { http_->listen_after_bind(); });
+  thread_ = std::thread([this] {
+    http_->listen_after_bind();
+    listen_returned_ = true;
+  });
+  // The library's stop() does nothing until its listening loop has begun, so
+  // a stop that came sooner (a signal right at start-up) would leave that
+  // loop waiting in accept() for ever, and Stop() waiting for it. Start
+  // returns once the loop runs.
+  while (!http_->is_running() && !listen_returned_)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return true;
 }
 

@@ -5,6 +5,7 @@
 // shell page's polls, answers and events to the UiChannel.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,6 +76,7 @@ class WebServer {
   int port_ = 0;
   std::unique_ptr<httplib::Server> http_;
   std::thread thread_;
+  std::atomic<bool> listen_returned_{false};
 };
 
 }  // namespace zelka

@@ -6,6 +6,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
+#include <thread>
 
 #include "shell/web_channel.h"
 #include "support/temp_dir.h"
@@ -144,6 +147,27 @@ TEST(Drafts, KeptOnlyForThePageTheViewShowsAndOnlyWhenWellFormed) {
     EXPECT_FALSE(why.empty());
   }
   EXPECT_EQ(channel.Get(DraftKey(View::kEntry))["elements"][0]["value"], "あ");
+}
+
+// A stop that comes the moment the server has started (a signal right at
+// start-up) must end it, not leave it listening for ever.
+TEST(WebServerLifetime, StopsEvenRightAfterStart) {
+  testing::TempDir dir;
+  for (int i = 0; i < 100; ++i) {
+    // On the heap: a server that does not stop is left behind, not destroyed.
+    auto* channel = new UiChannel;
+    auto* server = new WebServer(dir.path(), dir.path(), *channel);
+    ASSERT_TRUE(server->Start(0, nullptr));
+    auto stopped = std::make_shared<std::promise<void>>();
+    std::future<void> done = stopped->get_future();
+    std::thread([server, stopped] {
+      server->Stop();
+      stopped->set_value();
+    }).detach();
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "round " << i;
+    delete server;
+    delete channel;
+  }
 }
 
 }  // namespace
