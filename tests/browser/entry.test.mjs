@@ -140,36 +140,25 @@ async function jump(z, caption) {
   await z.page.getByRole('menuitem', { name: caption, exact: true }).click();
 }
 
-// Clicks the page's next button and times it, in the browser, until the next
-// page shows `name` = `value`.
-function timedNext(z, file, name, value) {
-  return z.page.evaluate(async ({ file, name, value }) => {
+// Moves to `file` and times it, in the browser, from the click until the
+// page shows `name` = `value`: by the page's next button, or by the entry
+// menu item `caption`. A menu jump to a page that is not a neighbour of the
+// shown one loads it on demand; a next page comes built ahead.
+function timedMove(z, { caption = null, file, name, value }) {
+  return z.page.evaluate(async ({ caption, file, name, value }) => {
+    let target;
+    if (caption === null) {
+      target = document.getElementById('frame-entry').contentDocument.querySelector('button.move.next');
+    } else {
+      document.getElementById('entry-menu-button').click();
+      target = Array.from(document.querySelectorAll('#entry-menu-list [role="menuitem"]'))
+        .find((li) => li.textContent === caption);
+    }
     const start = performance.now();
-    document.getElementById('frame-entry').contentDocument.querySelector('button.move.next').click();
+    target.click();
     for (;;) {
       await new Promise((resolve) => setTimeout(resolve, 1));
       // The next page may come in a frame of its own, built ahead.
-      const doc = document.getElementById('frame-entry').contentDocument;
-      if (!doc || !doc.URL.endsWith(`/FORM/${file}.HTM`) || !doc.forms[0]) continue;
-      const element = doc.forms[0].elements.namedItem(name);
-      if (element && (element.type === 'checkbox' ? element.checked === value : element.value === value)) {
-        return performance.now() - start;
-      }
-    }
-  }, { file, name, value });
-}
-
-// Jumps with the entry menu and times it like timedNext. A page that is not
-// a neighbour of the shown one is loaded on demand, not built ahead.
-function timedJump(z, caption, file, name, value) {
-  return z.page.evaluate(async ({ caption, file, name, value }) => {
-    document.getElementById('entry-menu-button').click();
-    const item = Array.from(document.querySelectorAll('#entry-menu-list [role="menuitem"]'))
-      .find((li) => li.textContent === caption);
-    const start = performance.now();
-    item.click();
-    for (;;) {
-      await new Promise((resolve) => setTimeout(resolve, 1));
       const doc = document.getElementById('frame-entry').contentDocument;
       if (!doc || !doc.URL.endsWith(`/FORM/${file}.HTM`) || !doc.forms[0]) continue;
       const element = doc.forms[0].elements.namedItem(name);
@@ -302,7 +291,7 @@ test('a new intake over its five pages is found again, value for value', async (
     const times = [];
     for (const page of INTAKE_PAGES.slice(1)) {
       const [name, value] = telltale(expected[page]);
-      times.push(await timedNext(z, page, name, value));
+      times.push(await timedMove(z, { file: page, name, value }));
       await settled(z, page);
       assertShows(await readElements(z), expected[page], page);
     }
@@ -361,7 +350,7 @@ test('a new assessment over its twenty pages is found again; a second date, the 
     const times = [];
     for (const section of SECTIONS.slice(1)) {
       const [name, value] = telltale(expected[section]);
-      times.push(await timedNext(z, section, name, value));
+      times.push(await timedMove(z, { file: section, name, value }));
       await settled(z, section);
       assertShows(await readElements(z), expected[section], section);
     }
@@ -372,7 +361,7 @@ test('a new assessment over its twenty pages is found again; a second date, the 
       const caption = MENU[section] || await z.page.evaluate((page) => Array.from(
         document.querySelectorAll('#entry-menu-list [role="menuitem"]')).map((li) => li.textContent)
         .find((text) => text.startsWith(`${page}.`)), section);
-      jumps.push(await timedJump(z, caption, section, name, value));
+      jumps.push(await timedMove(z, { caption, file: section, name, value }));
       await settled(z, section);
       assertShows(await readElements(z), expected[section], section);
     }

@@ -61,6 +61,13 @@ class BrowserHostTest : public ::testing::Test {
   int Answer(const Json& request, const Json& answer) {
     return Post("/api/answer", {{"id", request["id"]}, {"answer", answer}});
   }
+  // A read of the entry form that the tab has to answer (with no elements);
+  // it fails the test when the host takes a form it has at hand instead.
+  std::vector<PageElement> ReadAnsweredByTab() {
+    auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+    Answer(AwaitRequest("readForm"), {{"elements", Json::array()}});
+    return read.get();
+  }
 
   testing::TempDir app_, web_, files_;
   std::unique_ptr<BrowserHost> host_;
@@ -252,11 +259,6 @@ TEST_F(BrowserHostTest, AFormLoadedWithItsPageIsReadOnceWithoutAskingAgain) {
     Answer(AwaitRequest("navigate"), {{"ok", true}, {"elements", form}});
     EXPECT_TRUE(loaded.get());
   };
-  auto read_answered_by_tab = [&] {
-    auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
-    Answer(AwaitRequest("readForm"), {{"elements", Json::array()}});
-    return read.get();
-  };
 
   host_->ShowWindow(View::kEntry, true);
   show_a();
@@ -265,18 +267,18 @@ TEST_F(BrowserHostTest, AFormLoadedWithItsPageIsReadOnceWithoutAskingAgain) {
   auto elements = first.get();
   ASSERT_EQ(elements.size(), 1u);
   EXPECT_EQ(elements[0].value, "2003/04/01");
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "used once only";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "used once only";
 
   show_a();
   const Json typed = {{"type", "draft"}, {"view", "entry"}, {"page", "FORM/A.HTM"},
                       {"elements", {{{"name", "zlk_A1"}, {"type", "text"}, {"value", "2004/01/01"}, {"checked", false}}}}};
   ASSERT_EQ(Post("/api/event", typed), 200);
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "typed values make the loaded form stale";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "typed values make the loaded form stale";
 
   show_a();
   host_->WriteForm(View::kEntry, {{"zlk_A1", std::string("x"), std::nullopt, std::nullopt}});
   Answer(AwaitRequest("writeForm"), Json::object());
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "a write makes the loaded form stale";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "a write makes the loaded form stale";
 }
 
 // A status text brings the page's form along, as it stood at the click; the
@@ -293,11 +295,6 @@ TEST_F(BrowserHostTest, AFormSentWithItsStatusIsReadWithoutAsking) {
     EXPECT_EQ(taken.text, "#A|B.HTM");
     EXPECT_FALSE(taken.form) << "the host keeps the form to itself";
   };
-  auto read_answered_by_tab = [&] {
-    auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
-    Answer(AwaitRequest("readForm"), {{"elements", Json::array()}});
-    return read.get();
-  };
 
   status(clicked);
   host_->ClearStatus(View::kEntry);
@@ -307,23 +304,23 @@ TEST_F(BrowserHostTest, AFormSentWithItsStatusIsReadWithoutAsking) {
   ASSERT_EQ(elements.size(), 2u);
   EXPECT_EQ(elements[0].value, "2003/04/01");
   EXPECT_TRUE(elements[1].checked);
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "used once only";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "used once only";
 
   status(Json());
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "a status without a form";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "a status without a form";
 
   status(Json::array({{{"name", "zlk_A1"}, {"type", "text"}}}));
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "a form not well formed is not taken";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "a form not well formed is not taken";
 
   status(clicked);
   EXPECT_EQ(Post("/api/event", {{"type", "close"}, {"view", "entry"}}), 200);
   host_->ClearStatus(View::kEntry);
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "another event came in between";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "another event came in between";
   EXPECT_EQ(host_->WaitEvent().kind, UiEvent::Kind::kCloseWindow);
 
   status(clicked);
   host_->Focus(View::kEntry, "zlk_A1");
-  EXPECT_TRUE(read_answered_by_tab().empty()) << "a page operation of its own came in between";
+  EXPECT_TRUE(ReadAnsweredByTab().empty()) << "a page operation of its own came in between";
 
   // A jump from the entry menu brings the form as well.
   ASSERT_EQ(Post("/api/event", {{"type", "menu"}, {"item", "IDM_H"}, {"elements", clicked}}), 200);
