@@ -392,23 +392,22 @@ std::vector<PageElement> BrowserHost::ReadForm(View view) {
 void BrowserHost::WriteForm(View view, const std::vector<ElementUpdate>& updates) {
   Trace("WriteForm " + std::to_string(updates.size()) + " updates");
   Json list = Json::array();
-  Json marks = channel_->Get(MarksKey(view));
-  bool marked = false;
+  Json marks;  // read only for a write that colours fields: filling a page does not
   for (const auto& u : updates) {
     Json item = {{"name", u.name}};
     if (u.value) item["value"] = *u.value;
     if (u.checked) item["checked"] = *u.checked;
     if (u.background) {
       item["background"] = *u.background;
+      if (marks.is_null()) marks = channel_->Get(MarksKey(view));
       if (!marks.is_object()) marks = {{"page", CurrentPage(view)}, {"colours", Json::object()}};
       marks["colours"][u.name] = *u.background;
-      marked = true;
     }
     list.push_back(item);
   }
   channel_->Post({{"kind", "writeForm"}, {"view", ViewKey(view)}, {"updates", list}});
   // A field marked red stays so in a tab that reloads the page.
-  if (marked) channel_->Set(MarksKey(view), marks);
+  if (!marks.is_null()) channel_->Set(MarksKey(view), marks);
 }
 
 void BrowserHost::Focus(View view, const std::string& element_name) {
