@@ -184,7 +184,15 @@ std::string FormatDate(const Date& date, std::string_view format) {
       case 'h': out += Number(date.hour, wide); break;
       case 'n': out += Number(date.minute, wide); break;
       case 's': out += Number(date.second, wide); break;
-      case 'e': out += Number(era_text().year_of_era, wide); break;
+      case 'e': {
+        // Japanese dates name an era's first year 元年: wherever the year is
+        // followed by 年, never in the dotted short form (R1.5).
+        const int year = era_text().year_of_era;
+        const bool before_nen = i + 1 < tokens.size() && tokens[i + 1].letter == 0 &&
+                                tokens[i + 1].literal.starts_with("年");
+        out += year == 1 && before_nen ? std::string("元") : Number(year, wide);
+        break;
+      }
       case 'g': {
         const EraText& e = era_text();
         if (t.count >= 3) {
@@ -260,10 +268,17 @@ bool WithinEra(size_t index, const Date& d) {
   return index + 1 == kEras.size() || d < kEras[index + 1].start;
 }
 
-std::optional<Date> EraDate(size_t era, int era_year, int month, int day) {
-  if (era_year < 1) return std::nullopt;
-  Date d{kEras[era].start.year + era_year - 1, month, day};
-  if (!Date::IsValid(d.year, d.month, d.day) || !WithinEra(era, d)) return std::nullopt;
+// An era date as written, not yet checked against the calendar or the era.
+struct EraParts {
+  size_t era = 0;
+  int year = 0, month = 0, day = 0;
+  int GregorianYear() const { return kEras[era].start.year + year - 1; }
+};
+
+std::optional<Date> EraDate(const EraParts& p) {
+  if (p.year < 1) return std::nullopt;
+  Date d{p.GregorianYear(), p.month, p.day};
+  if (!Date::IsValid(d.year, d.month, d.day) || !WithinEra(p.era, d)) return std::nullopt;
   return d;
 }
 
@@ -276,37 +291,44 @@ bool EraYear(Scanner& s, int* year) {
 }
 
 // 平成15年4月1日, 令和元年5月1日
-std::optional<Date> ParseEraKanji(Scanner& s) {
+std::optional<EraParts> ScanEraKanji(Scanner& s) {
   for (size_t i = 0; i < kEras.size(); ++i) {
     if (!s.Take(kEras[i].name)) continue;
-    int y, m, d;
-    if (EraYear(s, &y) && s.Take("年") && s.Number(&m, 2) && s.Take("月") && s.Number(&d, 2) &&
-        s.Take("日"))
-      return EraDate(i, y, m, d);
+    EraParts p{i};
+    if (EraYear(s, &p.year) && s.Take("年") && s.Number(&p.month, 2) && s.Take("月") &&
+        s.Number(&p.day, 2) && s.Take("日"))
+      return p;
     return std::nullopt;
   }
   return std::nullopt;
 }
 
 // H15.4.1, R1/5/1, h15-4-1
-std::optional<Date> ParseEraInitial(Scanner& s) {
+std::optional<EraParts> ScanEraInitial(Scanner& s) {
   char c = s.Peek();
   if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   for (size_t i = 0; i < kEras.size(); ++i) {
     if (c != kEras[i].initial) continue;
     s.Reset(s.pos() + 1);
-    int y, m, d;
+    EraParts p{i};
     char sep1, sep2;
-    if (EraYear(s, &y) && s.TakeOneOf("./-", &sep1) && s.Number(&m, 2) && s.TakeOneOf("./-", &sep2) &&
-        sep1 == sep2 && s.Number(&d, 2))
-      return EraDate(i, y, m, d);
+    if (EraYear(s, &p.year) && s.TakeOneOf("./-", &sep1) && s.Number(&p.month, 2) &&
+        s.TakeOneOf("./-", &sep2) && sep1 == sep2 && s.Number(&p.day, 2))
+      return p;
     return std::nullopt;
   }
   return std::nullopt;
 }
 
-// 2003/4/1, 2003-04-01, 2003.4.1, 2003年4月1日; a two-digit year means 1930 to 2029.
-std::optional<Date> ParseWestern(Scanner& s) {
+std::optional<EraParts> ScanEra(Scanner& s) {
+  std::optional<EraParts> era = ScanEraKanji(s);
+  if (!era && s.pos() == 0) era = ScanEraInitial(s);
+  return era;
+}
+
+// 2003/4/1, 2003-04-01, 2003.4.1, 2003年4月1日, not yet checked against the
+// calendar; a two-digit year means 1930 to 2029.
+std::optional<Date> ScanWestern(Scanner& s) {
   size_t start = s.pos();
   int y, m, d;
   if (!s.Number(&y, 4)) return std::nullopt;
@@ -321,8 +343,14 @@ std::optional<Date> ParseWestern(Scanner& s) {
     ok = s.TakeOneOf("/-.", &sep1) && s.Number(&m, 2) && s.TakeOneOf("/-.", &sep2) && sep1 == sep2 &&
          s.Number(&d, 2);
   }
-  if (!ok || !Date::IsValid(y, m, d)) return std::nullopt;
+  if (!ok) return std::nullopt;
   return Date{y, m, d};
+}
+
+std::optional<Date> ParseWestern(Scanner& s) {
+  std::optional<Date> d = ScanWestern(s);
+  if (!d || !Date::IsValid(d->year, d->month, d->day)) return std::nullopt;
+  return d;
 }
 
 // 13:05 or 13:05:30
@@ -356,9 +384,12 @@ std::optional<Date> ParseDateText(std::string_view input) {
     if (ParseTime(s, &t) && s.AtEnd()) return t;
     s.Reset(0);
   }
-  std::optional<Date> date = ParseEraKanji(s);
-  if (!date && s.pos() == 0) date = ParseEraInitial(s);
-  if (!date && s.pos() == 0) date = ParseWestern(s);
+  std::optional<Date> date;
+  if (std::optional<EraParts> era = ScanEra(s)) {
+    date = EraDate(*era);
+  } else if (s.pos() == 0) {
+    date = ParseWestern(s);
+  }
   if (!date) return std::nullopt;
   if (s.AtEnd()) return date;
   if (!s.Take(" ") && !s.Take("T")) return std::nullopt;
@@ -366,6 +397,65 @@ std::optional<Date> ParseDateText(std::string_view input) {
   }
   if (!ParseTime(s, &*date) || !s.AtEnd()) return std::nullopt;
   return date;
+}
+
+namespace {
+
+constexpr std::string_view kEraDayFormat = "ggge年m月d日";
+
+int DaysInMonth(int year, int month) {
+  int day = 31;
+  while (day > 28 && !Date::IsValid(year, month, day)) --day;
+  return day;
+}
+
+Date DayBefore(const Date& d) {
+  if (d.day > 1) return Date{d.year, d.month, d.day - 1};
+  if (d.month > 1) return Date{d.year, d.month - 1, DaysInMonth(d.year, d.month - 1)};
+  return Date{d.year - 1, 12, 31};
+}
+
+// What is wrong with a month and day of a year written `year_text`.
+std::string CalendarReason(const std::string& year_text, int year, int month, int day) {
+  if (month < 1 || month > 12) return "月は1から12までです。";
+  if (day < 1) return "日は1日からです。";
+  if (!Date::IsValid(year, month, day))
+    return year_text + std::to_string(month) + "月は" + std::to_string(DaysInMonth(year, month)) +
+           "日までです。";
+  return "";
+}
+
+std::string EraReason(const EraParts& p) {
+  const Era& era = kEras[p.era];
+  if (p.year < 1) return std::string(era.name) + "の年は元年(1年)から数えます。";
+  const std::string year_text = std::string(era.name) + (p.year == 1 ? "元" : std::to_string(p.year)) + "年";
+  std::string reason = CalendarReason(year_text, p.GregorianYear(), p.month, p.day);
+  if (!reason.empty()) return reason;
+  const Date date{p.GregorianYear(), p.month, p.day};
+  if (WithinEra(p.era, date)) return "";
+  const std::string actual = "この日付は" + FormatDate(date, kEraDayFormat) + "です。";
+  if (date < era.start)
+    return std::string(era.name) + "は" + FormatDate(era.start, kEraDayFormat) + "に始まりました。" + actual;
+  return std::string(era.name) + "は" + FormatDate(DayBefore(kEras[p.era + 1].start), kEraDayFormat) +
+         "で終わっています。" + actual;
+}
+
+}  // namespace
+
+std::string DateRefusalReason(std::string_view input) {
+  std::string narrow = NarrowWidth(input);
+  Scanner s(Trim(narrow));
+  if (std::optional<EraParts> era = ScanEra(s)) return EraReason(*era);
+  if (s.pos() != 0) return "";
+  std::optional<Date> d = ScanWestern(s);
+  if (!d) return "";
+  return CalendarReason(std::to_string(d->year) + "年", d->year, d->month, d->day);
+}
+
+std::vector<EraStart> KnownEras() {
+  std::vector<EraStart> eras;
+  for (const Era& era : kEras) eras.push_back({era.name, era.start});
+  return eras;
 }
 
 std::string NarrowWidth(std::string_view text) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/date.h"
 
@@ -16,8 +17,8 @@ namespace zelka {
 //   ggg  era name (平成, 令和);  gg  its first character (平, 令);  g  era initial (H, R);
 //   e ee  era year;  "m" right after an hour or before a second is minutes ("h:mm")
 //   \x   the character x literally;  any other character is copied.
-// "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4; a first era year
-// formatted with 年 reads 元 only where the pattern asks for it (not here: 令和1年).
+// "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4. An era's first
+// year followed by 年 is written 元 (令和元年05月01日); the short form stays R1.5.
 std::string FormatDate(const Date& date, std::string_view format);
 
 // Reads a date, a time, or a date and time the way the date fields accept them:
@@ -27,6 +28,21 @@ std::string FormatDate(const Date& date, std::string_view format);
 // Full-width digits and signs are accepted. An impossible date (2003/13/1,
 // 平成31年5月1日, which the era does not reach) gives nullopt.
 std::optional<Date> ParseDateText(std::string_view text);
+
+// Why the date in a text that ParseDateText refuses is not a date, said so
+// that the user can put it right: the era ends or starts elsewhere
+// ("平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。"), the
+// month has fewer days, the month is not 1 to 12. "" when the text is a date,
+// or when nothing more can be said than that it is not one.
+std::string DateRefusalReason(std::string_view text);
+
+// The eras the date fields accept, oldest first, each with its first day (it
+// ends the day before the next one begins).
+struct EraStart {
+  std::string_view name;  // 平成
+  Date start;
+};
+std::vector<EraStart> KnownEras();
 
 // Converts full-width (zenkaku) ASCII letters, digits and signs, and the
 // ideographic space, to their half-width forms; other characters are kept.

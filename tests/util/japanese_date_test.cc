@@ -39,9 +39,20 @@ TEST(FormatDateTest, PrintFormats) {
   EXPECT_EQ(FormatDate(Date{}, "yyyy/mm/dd"), "");
 }
 
-TEST(FormatDateTest, FirstEraYearIsANumber) {
-  EXPECT_EQ(FormatDate(D(2019, 5, 1), "ggge年m月d日"), "令和1年5月1日");
-  EXPECT_EQ(FormatDate(D(1989, 1, 8), "ggge年m月d日"), "平成1年1月8日");
+TEST(FormatDateTest, FirstEraYearBefore年IsGan) {
+  const struct {
+    Date date;
+    const char* format;
+    const char* text;
+  } cases[] = {
+      {D(2019, 5, 1), "ggge年m月d日", "令和元年5月1日"},
+      {D(1989, 1, 8), "ggge年mm月dd日", "平成元年01月08日"},
+      {D(2019, 12, 31), "gggee\年", "令和元年"},
+      {D(2019, 5, 1), "ge.m", "R1.5"},  // the dotted short form stays a number
+      {D(2019, 5, 1), "ggge", "令和1"},
+      {D(2020, 1, 1), "ggge年m月d日", "令和2年1月1日"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FormatDate(c.date, c.format), c.text) << c.format;
 }
 
 TEST(FormatDateTest, EraBoundaries) {
@@ -98,6 +109,29 @@ TEST(ParseDateTextTest, DatesOutsideTheirEraAreRefused) {
   EXPECT_FALSE(ParseDateText("H0.4.1"));
   EXPECT_FALSE(ParseDateText("S65.1.1"));
   EXPECT_EQ(ParseDateText("平成31年4月30日"), D(2019, 4, 30));
+}
+
+TEST(DateRefusalReasonTest, SaysWhereTheEraEndsOrWhatTheMonthHolds) {
+  const struct {
+    const char* text;
+    const char* reason;
+  } cases[] = {
+      {"平成31年5月1日", "平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。"},
+      {"Ｈ３１．５．１", "平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。"},
+      {"平成32年1月1日", "平成は平成31年4月30日で終わっています。この日付は令和2年1月1日です。"},
+      {"昭和64年1月8日", "昭和は昭和64年1月7日で終わっています。この日付は平成元年1月8日です。"},
+      {"令和元年4月30日", "令和は令和元年5月1日に始まりました。この日付は平成31年4月30日です。"},
+      {"平成元年1月7日", "平成は平成元年1月8日に始まりました。この日付は昭和64年1月7日です。"},
+      {"平成0年1月1日", "平成の年は元年(1年)から数えます。"},
+      {"平成15年2月29日", "平成15年2月は28日までです。"},
+      {"2003/2/29", "2003年2月は28日までです。"},
+      {"2003/13/1", "月は1から12までです。"},
+      {"平成31年4月30日", ""},
+      {"2004/2/29", ""},
+      {"あした", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DateRefusalReason(c.text), c.reason) << c.text;
 }
 
 TEST(ParseDateTextTest, ImpossibleAndMalformedTextIsRefused) {
