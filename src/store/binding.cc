@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "shell/entry_menus.h"
+#include "store/entry_pages.h"
 #include "store/validation.h"
 #include "util/japanese_date.h"
 
@@ -13,6 +14,13 @@ namespace {
 
 constexpr const char kCommitFailed[] = "登録時にエラーが発生しました";
 constexpr const char kDuplicateTitle[] = "整理番号が重複しています";
+// What the "DEBUG" box says first, before the store's own text.
+constexpr const char kDuplicateExplained[] =
+    "この整理番号のデータは既に登録されています。別の整理番号を入力して、もう一度保存してください。"
+    "入力した内容はページに残っています。";
+constexpr const char kNotStoredExplained[] =
+    "データを保存できませんでした。入力した内容はページに残っています。";
+constexpr const char kTechnicalPrefix[] = "技術情報: ";
 constexpr const char kNumberFixed[] = "整理番号は変更できません";
 constexpr const char kNumberMissing[] = "整理番号が入力されていません。";
 constexpr const char kLeaveUnnumbered[] =
@@ -48,19 +56,20 @@ Value TextValue(const std::string& text) { return text.empty() ? Value{} : Value
 // The value a page text becomes in a column, after its check. Sets `ok` to
 // the check's result; nullopt when nothing is to be written.
 std::optional<Value> ConvertItem(Host& host, const FieldInfo& field, const std::string& column,
-                                 const std::string& text, ClearList* clears, bool& ok) {
+                                 const std::string& text, ClearList* clears, bool& ok,
+                                 const std::string& caption) {
   ok = true;
   if (IsNumberType(field.type)) {
-    ok = CheckNumber(text, host, column, field.type, clears);
+    ok = CheckNumber(text, host, column, field.type, clears, caption);
     return ok ? ReadNumber(text, field.type) : std::nullopt;
   }
   switch (field.type) {
     case kTypeDate:
       if (text.empty()) return Value{};
-      ok = CheckDate(text, host, column, clears);
+      ok = CheckDate(text, host, column, clears, caption);
       return ok ? std::optional<Value>(StoredDateText(field, *ReadDate(text))) : std::nullopt;
     case kTypeText:
-      ok = CheckLength(text, host, column, field.size, clears);
+      ok = CheckLength(text, host, column, field.size, clears, caption);
       return TextValue(text);
     case kTypeMemo:
       return TextValue(text);
@@ -180,6 +189,34 @@ bool MoveTo(RecordContext& ctx, Host& host, const std::string& page) {
 
 }  // namespace
 
+RecordHead ReadRecordHead(const RecordContext& ctx) {
+  RecordHead head;
+  if (ctx.record_number < 1) return head;
+  head.number = std::to_string(ctx.record_number);
+  head.date = FormatDate(ctx.reference_date, "ggge年m月d日");
+  try {
+    // The intake row is the one the pages show, or the client's other record.
+    if (ctx.current && SameName(ctx.current->table(), kIntakeTable)) {
+      if (!ctx.current->Eof()) head.client = ValueText(ctx.current->Get(kClientNameColumn));
+    } else if (ctx.db) {
+      Recordset intake = ctx.db->OpenKey(kIntakeTable, ctx.record_number);
+      if (!intake.Eof()) head.client = ValueText(intake.Get(kClientNameColumn));
+    }
+  } catch (const StoreError&) {
+    // No intake row or no name column: the head shows the number and date only.
+  }
+  return head;
+}
+
+std::string ItemCaption(const RecordContext& ctx, const std::string& column) {
+  const TableDef* table = ctx.catalogue && ctx.current ? ctx.catalogue->Find(ctx.current->table()) : nullptr;
+  const ColumnDef* item = table ? table->Find(column) : nullptr;
+  if (!item) return "";
+  // Items numbered on the form read "1-4-2 電話番号"; named ones (整理番号) their name.
+  const bool numbered = !item->code.empty() && static_cast<unsigned char>(item->code.front()) < 0x80;
+  return numbered && item->label != item->code ? item->code + " " + item->label : item->label;
+}
+
 ElementUpdate ValueUpdate(const std::string& element, const std::string& text) {
   ElementUpdate update;
   update.name = element;
@@ -212,7 +249,7 @@ bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const st
     return false;
   }
   bool ok = true;
-  std::optional<Value> value = ConvertItem(host, *field, column, text, clears, ok);
+  std::optional<Value> value = ConvertItem(host, *field, column, text, clears, ok, ItemCaption(ctx, column));
   if (!ok) return false;
   if (!value) return true;
   bool write = true;
@@ -224,6 +261,12 @@ bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const st
 void LoadPage(RecordContext& ctx, Host& host) {
   std::vector<ElementUpdate> updates;
   for (const PageElement& element : host.ReadForm(View::kEntry)) {
+    if (element.name == kHeadClientElement) {
+      const RecordHead head = ReadRecordHead(ctx);
+      updates.push_back(ValueUpdate(kHeadClientElement, head.client));
+      updates.push_back(ValueUpdate(kHeadNumberElement, head.number));
+      updates.push_back(ValueUpdate(kHeadDateElement, head.date));
+    }
     if (!IsBoundElement(element.name)) continue;
     std::string column = ColumnOfElement(element.name);
     if (!ctx.current->Field(column)) continue;  // the save names it
@@ -271,7 +314,10 @@ void CloseCurrentRows(RecordContext& ctx) {
 
 void ReportStoreError(Host& host, const std::string& title, const std::exception& error) {
   host.ShowMessage(kCommitFailed, Buttons::kOk, Icon::kCritical, title);
-  host.ShowMessage(error.what(), Buttons::kOk, Icon::kExclamation, "DEBUG");
+  const bool duplicate = dynamic_cast<const DuplicateKeyError*>(&error) != nullptr;
+  host.ShowMessage(std::string(duplicate ? kDuplicateExplained : kNotStoredExplained) + "\r\n\r\n" +
+                       kTechnicalPrefix + error.what(),
+                   Buttons::kOk, Icon::kExclamation, "DEBUG");
 }
 
 bool SaveAndMove(RecordContext& ctx, Host& host, const std::function<void()>& close_window) {

@@ -26,6 +26,21 @@ std::string GetFormatProperty(const FieldInfo& field);
 // its plain text form.
 std::string GetItemText(const RecordContext& ctx, const std::string& column);
 
+inline constexpr const char kClientNameColumn[] = "1-1";  // the intake's 対象者氏名(フリガナ)
+
+// Whose record is open, as the pages' head shows it: the client's name from
+// the intake (1-1), the record number, and the reference date in era form
+// ("令和元年5月1日"; "" for an intake record). All "" while no record is chosen.
+struct RecordHead {
+  std::string client, number, date;
+};
+RecordHead ReadRecordHead(const RecordContext& ctx);
+
+// How messages name a column of the current row: its code and label from the
+// catalogue ("1-4-2 電話番号"), its label alone for a column named in words
+// ("整理番号"), "" when the catalogue does not know it.
+std::string ItemCaption(const RecordContext& ctx, const std::string& column);
+
 // Converts, checks and writes one page text into a column of the current row.
 // False when a check failed or the record number may not take the value.
 // Clearings of passed checks go to `clears` when given (see ClearList).
@@ -35,7 +50,8 @@ bool PutItem(RecordContext& ctx, Host& host, const std::string& column, const st
 // An update that sets one element's value.
 ElementUpdate ValueUpdate(const std::string& element, const std::string& text);
 
-// Fills every bound element of the entry page from the current row.
+// Fills every bound element of the entry page from the current row, and the
+// page's head (kHeadClientElement …) with ReadRecordHead.
 void LoadPage(RecordContext& ctx, Host& host);
 
 // Shows a page of FORM/ in the entry view, with the navigation permit set
@@ -52,7 +68,9 @@ std::string KnownPage(const RecordContext& ctx, const std::string& page);
 void CloseCurrentRows(RecordContext& ctx);
 
 // Tells the user that the store refused a write: "登録時にエラーが発生しました"
-// (critical, with the given title), then the store's own text titled "DEBUG".
+// (critical, with the given title), then a box titled "DEBUG" that says in
+// plain words what happened (a duplicate 整理番号, or any other failure) and
+// then gives the store's own text.
 void ReportStoreError(Host& host, const std::string& title, const std::exception& error);
 
 // Stores the page into the current row and commits it, then shows

@@ -10,6 +10,7 @@
 
 #include "store/schema.h"
 #include "util/japanese_date.h"
+#include "util/name_key.h"
 #include "util/utf8.h"
 
 namespace zelka {
@@ -305,7 +306,7 @@ struct Recordset::Impl {
     int code = sqlite3_extended_errcode(handle());
     std::string detail = sqlite3_errmsg(handle());
     if (code == SQLITE_CONSTRAINT_PRIMARYKEY || code == SQLITE_CONSTRAINT_UNIQUE)
-      throw StoreError("テーブル " + table->name + " には同じキーの行が既にあります (" + KeyDescription() +
+      throw DuplicateKeyError("テーブル " + table->name + " には同じキーの行が既にあります (" + KeyDescription() +
                        "): " + detail);
     if (code == SQLITE_CONSTRAINT_NOTNULL)
       throw StoreError("テーブル " + table->name + " のキーに値がありません (" + KeyDescription() +
@@ -481,6 +482,15 @@ void Recordset::Set(std::string_view name, Value value) {
 
 namespace {
 
+// name_key(text): the text as the search dialogs compare names (NameSearchKey).
+void NameKeyFunction(sqlite3_context* call, int, sqlite3_value** args) {
+  const unsigned char* text = sqlite3_value_text(args[0]);
+  if (!text) return sqlite3_result_null(call);
+  const std::string key = NameSearchKey(
+      std::string_view(reinterpret_cast<const char*>(text), sqlite3_value_bytes(args[0])));
+  sqlite3_result_text(call, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
 sqlite3* OpenHandle(const std::string& path, int flags) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
@@ -496,6 +506,8 @@ sqlite3* OpenHandle(const std::string& path, int flags) {
   sqlite3_busy_timeout(db, 5000);
   // A larger page cache keeps the batch reads of the CAP engine in memory.
   sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "name_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                             nullptr, NameKeyFunction, nullptr, nullptr, nullptr);
   return db;
 }
 

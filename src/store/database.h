@@ -27,6 +27,12 @@ class StoreError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A row that would repeat the key of a row already stored.
+class DuplicateKeyError : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
 // What a field is, as the binding and the reports need it.
 struct FieldInfo {
   std::string name;    // as spelled in the schema
@@ -119,6 +125,8 @@ class Database {
 
   // A read-only query for the search grids and reports. The SQL text must be
   // fixed text built from schema names only; every value goes in `params`.
+  // Besides SQLite's own functions it may call name_key(text), the text as the
+  // search dialogs compare names (util/name_key.h).
   std::vector<std::vector<Value>> Query(const std::string& sql,
                                         const std::vector<Value>& params = {});
   // A statement without result rows (INSERT … SELECT of the staging), same rule.

@@ -1,5 +1,6 @@
 #include "store/entry_pages.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <span>
@@ -8,6 +9,7 @@
 
 #include "shell/entry_menus.h"
 #include "store/validation.h"
+#include "util/utf8.h"
 
 namespace zelka {
 namespace {
@@ -237,8 +239,94 @@ std::vector<Block> Blocks(const PagePlan& plan) {
   return blocks;
 }
 
+// The scale of a coded answer, printed once as the paper form does:
+// "0 自分で行った　1 一部手伝ってもらった …", with a title when it needs one.
+std::string Legend(const std::vector<Choice>& choices, const std::string& title) {
+  std::string html = "<p class=\"scale\">";
+  if (!title.empty()) html += "<span class=\"scale-title\">" + Escape(title) + "</span>";
+  for (const Choice& choice : choices) {
+    html += "<span class=\"scale-entry\"><b>" + std::to_string(choice.code) + "</b> " +
+            Escape(choice.text) + "</span>";
+  }
+  return html + "</p>\n";
+}
+
+bool SameChoices(const std::vector<Choice>& a, const std::vector<Choice>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].code != b[i].code || a[i].text != b[i].text) return false;
+  return true;
+}
+
+// What the labels of the items sharing a scale have in common at their start
+// or end ("(ア)実施状況", "本人との同居"), whole characters, at least two.
+std::string CommonWords(const std::vector<const ColumnDef*>& items) {
+  auto chars = [](const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t pos = 0; pos < text.size();) {
+      size_t start = pos;
+      NextChar(text, pos);
+      out.push_back(text.substr(start, pos - start));
+    }
+    return out;
+  };
+  std::vector<std::string> prefix = chars(items.front()->label), suffix = prefix;
+  for (const ColumnDef* item : items) {
+    const std::vector<std::string> label = chars(item->label);
+    size_t p = 0;
+    while (p < prefix.size() && p < label.size() && prefix[p] == label[p]) ++p;
+    prefix.resize(p);
+    size_t q = 0;
+    while (q < suffix.size() && q < label.size() &&
+           suffix[suffix.size() - 1 - q] == label[label.size() - 1 - q])
+      ++q;
+    suffix.erase(suffix.begin(), suffix.end() - q);
+  }
+  std::vector<std::string> words = prefix.size() >= suffix.size() ? prefix : suffix;
+  // No bracket left open at either end: "本人との同居(" is "本人との同居".
+  auto open = std::find(words.rbegin(), words.rend(), "(");
+  if (open != words.rend() && std::find(words.rbegin(), open, ")") == open) words.erase(open.base() - 1, words.end());
+  auto close = std::find(words.begin(), words.end(), ")");
+  if (close != words.end() && std::find(words.begin(), close, "(") == close) words.erase(words.begin(), close + 1);
+  if (words.size() < 2) return "";
+  std::string out;
+  for (const std::string& c : words) out += c;
+  return out;
+}
+
+// The scales that two or more items of a group share, each with its items.
+std::vector<std::pair<const ColumnDef*, std::vector<const ColumnDef*>>> SharedScales(
+    const std::vector<const ColumnDef*>& columns) {
+  std::vector<std::pair<const ColumnDef*, std::vector<const ColumnDef*>>> scales;
+  for (const ColumnDef* column : columns) {
+    if (column->kind != "choice" || column->choices.empty()) continue;
+    auto same = std::find_if(scales.begin(), scales.end(), [&](const auto& scale) {
+      return SameChoices(scale.first->choices, column->choices);
+    });
+    if (same == scales.end()) {
+      scales.push_back({column, {column}});
+    } else {
+      same->second.push_back(column);
+    }
+  }
+  std::erase_if(scales, [](const auto& scale) { return scale.second.size() < 2; });
+  return scales;
+}
+
+// The items of a group under the scales they share, as the paper form prints
+// them. Where a group has more than one, each says whose it is.
 std::string Cards(const Block& block, const PagePlan& plan) {
-  std::string html = "<div class=\"items\">\n";
+  const auto scales = SharedScales(block.rows.front());
+  std::string html;
+  for (const auto& [first, items] : scales) {
+    std::string title;
+    if (scales.size() > 1) {
+      title = CommonWords(items);
+      if (title.empty()) title = items.front()->code + "〜" + items.back()->code;
+    }
+    html += Legend(first->choices, title);
+  }
+  html += "<div class=\"items\">\n";
   for (const ColumnDef* column : block.rows.front()) html += Item(*column, plan);
   return html + "</div>\n";
 }
@@ -246,7 +334,10 @@ std::string Cards(const Block& block, const PagePlan& plan) {
 // Repeated rows: a column per item, a row per repeat. Each field keeps its
 // own label (read by assistive technology, shown as the cell's tooltip).
 std::string Table(const Block& block, const PagePlan& plan) {
-  std::string html = "<table class=\"rows\">\n<thead><tr><th scope=\"col\"></th>";
+  std::string html;
+  for (const ColumnDef* column : block.rows.front())  // one scale per coded column
+    if (column->kind == "choice" && !column->choices.empty()) html += Legend(column->choices, column->label);
+  html += "<table class=\"rows\">\n<thead><tr><th scope=\"col\"></th>";
   for (const ColumnDef* column : block.rows.front()) {
     html += "<th scope=\"col\">" + Escape(column->label) + "</th>";
   }
@@ -299,6 +390,17 @@ std::string MoveButtons(const PagePlan& plan) {
   return html + "</footer>\n";
 }
 
+// Whose record is open: filled by the program with the page (see
+// kHeadClientElement). An entry stays hidden while its field is empty.
+std::string RecordHead(const PagePlan& plan) {
+  auto entry = [](const char* label, const char* name) {
+    return std::string("<div><dt>") + label + "</dt><dd><output form=\"zlk\" name=\"" + name +
+           "\"></output></dd></div>\n";
+  };
+  return "<dl class=\"record\" aria-label=\"開いている記録\">\n" + entry("氏名", kHeadClientElement) +
+         entry("整理番号", kHeadNumberElement) + entry("基準日", kHeadDateElement) + "</dl>\n";
+}
+
 std::string PageHtml(const PagePlan& plan) {
   const std::string caption = Escape(plan.caption);
   return "<!DOCTYPE html>\n"
@@ -314,10 +416,11 @@ std::string PageHtml(const PagePlan& plan) {
          "<body class=\"entry\">\n"
          "<header class=\"entry-head\">\n"
          "<p class=\"document\">" + Escape(plan.title) + "</p>\n"
-         "<h1>" + caption + "</h1>\n"
+         "<h1>" + caption + "</h1>\n" +
+         RecordHead(plan) +
          "</header>\n"
          "<main>\n"
-         "<form name=\"zlk\" autocomplete=\"off\" onsubmit=\"return false;\">\n" +
+         "<form name=\"zlk\" id=\"zlk\" autocomplete=\"off\" onsubmit=\"return false;\">\n" +
          Groups(plan) +
          "</form>\n"
          "</main>\n" +

@@ -1,7 +1,9 @@
 // The entry pages: one HTML form per page of the two "ジャンプ(&J)" menus,
 // generated from the item catalogue so that every column the catalogue puts on
 // a page is there exactly once, under its group heading, as the element the
-// binding expects ("zlk_" + code, "-" written "_"). Pages talk to the program
+// binding expects ("zlk_" + code, "-" written "_"), with the scale of coded
+// answers printed once above the items of a group that share it, and a head
+// that says whose record is open. Pages talk to the program
 // only by setting window.status: "#<section>|<page>" moves (an empty page
 // saves and closes), "!<element>|<format>|DATE or TIME|<age element>" asks for
 // the date picker. Their look lives beside them in FORM/form.css, their
@@ -14,6 +16,13 @@
 #include "store/catalogue.h"
 
 namespace zelka {
+
+// The page head's fields that say whose record is open. They belong to the
+// page's form (so that a reloaded tab shows them again with the typed values)
+// but are no items: the program fills them when it fills the page.
+inline constexpr const char kHeadClientElement[] = "zelka-client";   // the intake's 1-1
+inline constexpr const char kHeadNumberElement[] = "zelka-number";   // 整理番号
+inline constexpr const char kHeadDateElement[] = "zelka-date";       // 基準日, era form
 
 struct EntryPage {
   std::string file;  // "UKETUKE1.HTM", "AA.HTM", "A.HTM" …

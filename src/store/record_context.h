@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "store/catalogue.h"
 #include "store/database.h"
 #include "util/date.h"
 
@@ -21,12 +22,14 @@ struct PickerState {
   bool accepted = false;       // the user confirmed a date
   bool time_mode = false;      // offer hours and minutes
   std::string target_element;  // entry-page element whose value the picker starts from
+  std::string next_element;    // the page field after it, set by the picker
   Date picked;                 // the chosen date and time
 };
 
 struct RecordContext {
   std::string app_dir;          // the program directory
   Database* db = nullptr;       // the one open connection
+  std::shared_ptr<const Catalogue> catalogue;  // the item catalogue, for item captions; may be null
   std::optional<Recordset> current;  // the row of the page the entry window shows
   int64_t record_number = 0;    // 整理番号 being worked on; below 1 = none
   Date reference_date;          // 基準日 being worked on; zero = none

@@ -89,11 +89,17 @@ ElementUpdate Background(const std::string& element, const char* colour) {
   return update;
 }
 
-bool Refuse(Host& host, const std::string& message, const std::string& column) {
+// The field is marked and brought into view before the message shows, so
+// that the user sees which one the message means (the box keeps clear of the
+// focused field); the caret goes back into it once the message is answered.
+bool Refuse(Host& host, const std::string& message, const std::string& column,
+            const std::string& caption) {
   std::string element = ElementName(column);
-  host.ShowMessage(message, Buttons::kOk, Icon::kCritical, "");
-  host.Focus(View::kEntry, element);
   host.WriteForm(View::kEntry, {Background(element, kMarkColour)});
+  host.Focus(View::kEntry, element);
+  host.ShowMessage(caption.empty() ? message : caption + ": " + message, Buttons::kOk, Icon::kCritical,
+                   "");
+  host.Focus(View::kEntry, element);
   return false;
 }
 
@@ -136,23 +142,28 @@ std::optional<Date> ReadDate(std::string_view text) {
 }
 
 bool CheckNumber(const std::string& text, Host& host, const std::string& column, int type,
-                 ClearList* clears) {
-  if (!ReadNumber(text, type)) return Refuse(host, kNumberMessage, column);
+                 ClearList* clears, const std::string& caption) {
+  if (!ReadNumber(text, type)) return Refuse(host, kNumberMessage, column, caption);
   return Pass(host, column, clears);
 }
 
 bool CheckLength(const std::string& text, Host& host, const std::string& column, int size,
-                 ClearList* clears) {
+                 ClearList* clears, const std::string& caption) {
   if (size > 0 && CharCount(text) > static_cast<std::size_t>(size)) {
     return Refuse(host, "文字数が多すぎます。" + std::to_string(size) + "文字以内で入力してください。",
-                  column);
+                  column, caption);
   }
   return Pass(host, column, clears);
 }
 
 bool CheckDate(const std::string& text, Host& host, const std::string& column,
-               ClearList* clears) {
-  if (!ReadDate(text)) return Refuse(host, kDateMessage, column);
+               ClearList* clears, const std::string& caption) {
+  if (!ReadDate(text)) {
+    // Said why when it can be: 平成31年5月1日 is in 令和.
+    const std::string reason = DateRefusalReason(Replaced(NarrowWidth(text), '.', '/'));
+    return Refuse(host, reason.empty() ? kDateMessage : kDateMessage + std::string("\r\n") + reason,
+                  column, caption);
+  }
   return Pass(host, column, clears);
 }
 

@@ -40,13 +40,16 @@ std::optional<Date> ReadDate(std::string_view text);
 using ClearList = std::vector<ElementUpdate>;
 
 // Each returns true when the text may be stored in the column. On failure:
-// the message (critical icon, OK, no title), focus to the column's element,
-// background red. On success the element's background is cleared to white.
+// the column's element is marked red and focused, the message is shown
+// (critical icon, OK, no title), after `caption` and ": " when a caption is
+// given ("1-4-2 電話番号: 文字数が多すぎます。…"), and the caret goes back into
+// the element. A date refusal adds why the text is no date when that can be
+// said. On success the element's background is cleared to white.
 bool CheckNumber(const std::string& text, Host& host, const std::string& column, int type,
-                 ClearList* clears = nullptr);
+                 ClearList* clears = nullptr, const std::string& caption = "");
 bool CheckLength(const std::string& text, Host& host, const std::string& column, int size,
-                 ClearList* clears = nullptr);
+                 ClearList* clears = nullptr, const std::string& caption = "");
 bool CheckDate(const std::string& text, Host& host, const std::string& column,
-               ClearList* clears = nullptr);
+               ClearList* clears = nullptr, const std::string& caption = "");
 
 }  // namespace zelka

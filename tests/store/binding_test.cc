@@ -204,7 +204,10 @@ TEST_F(BindingTest, DuplicateNumberOfNewIntakeKeepsThePageAndCanBeCorrected) {
   EXPECT_EQ(host.messages[0].title, "整理番号が重複しています");
   EXPECT_EQ(host.messages[1].title, "DEBUG");
   EXPECT_EQ(host.messages[1].icon, Icon::kExclamation);
-  EXPECT_FALSE(host.messages[1].text.empty());
+  // Plain words first, the store's own text after them.
+  EXPECT_TRUE(host.messages[1].text.starts_with("この整理番号のデータは既に登録されています。"));
+  EXPECT_NE(host.messages[1].text.find("\r\n\r\n技術情報: テーブル 相談受付表 には同じキーの行が既にあります"),
+            std::string::npos);
   EXPECT_EQ(host.CurrentPage(View::kEntry), "FORM/UKETUKE1.HTM");
   EXPECT_EQ(Shown("zlk_1_1"), "山田太郎");
   EXPECT_EQ(ctx.next_page, "UKETUKE2.HTM");
@@ -274,6 +277,7 @@ TEST_F(BindingTest, IntakeWithoutNumberIsNeitherMovedNorStored) {
 }
 
 TEST_F(BindingTest, FailedCheckStopsTheSaveWithNothingCommitted) {
+  ctx.catalogue = std::make_shared<const Catalogue>(Catalogue::Parse(kCatalogue));
   AddIntake(5, "山田");
   OpenRow(db->OpenKey(kIntakeTable, 5), "UKETUKE1.HTM");
   ctx.record_number = 5;
@@ -281,14 +285,16 @@ TEST_F(BindingTest, FailedCheckStopsTheSaveWithNothingCommitted) {
   Type("zlk_1_3_2", "1.5");  // never reached: the save stops at the first refusal
   EXPECT_FALSE(Save("UKETUKE2.HTM"));
   EXPECT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.LastMessage(), "文字数が多すぎます。32文字以内で入力してください。");
+  EXPECT_EQ(host.LastMessage(), "1-1 氏名: 文字数が多すぎます。32文字以内で入力してください。");
   EXPECT_EQ(host.Background(View::kEntry, "zlk_1_1"), "#ff0000");
+  EXPECT_EQ(host.focused[View::kEntry], "zlk_1_1");
   EXPECT_EQ(host.CurrentPage(View::kEntry), "FORM/UKETUKE1.HTM");
 
   Type("zlk_1_1", "山田一郎");
   EXPECT_FALSE(Save("UKETUKE2.HTM"));
-  EXPECT_EQ(host.LastMessage(), "数値を入力する項目で、数字以外の文字が入力されています。");
+  EXPECT_EQ(host.LastMessage(), "1-3-2 年齢: 数値を入力する項目で、数字以外の文字が入力されています。");
   EXPECT_EQ(host.Background(View::kEntry, "zlk_1_1"), "#ffffff");
+  EXPECT_EQ(ItemCaption(ctx, "整理番号"), "整理番号");  // named, not numbered
   EXPECT_EQ(Stored(kIntakeTable, 5, "1-1"), Value{std::string("山田")});
 
   Type("zlk_1_3_2", "1.0");
@@ -298,7 +304,10 @@ TEST_F(BindingTest, FailedCheckStopsTheSaveWithNothingCommitted) {
 }
 
 TEST_F(BindingTest, SectionMovesOpenTheNextTableOnTheSameKeys) {
-  const Date date{2003, 4, 1}, other{2004, 4, 1};
+  const Date date{2019, 5, 1}, other{2004, 4, 1};
+  host.DefinePage("FORM/C.HTM", {Text("zelka-client"), Text("zelka-number"), Text("zelka-date"),
+                                 Element("zlk_C1", "select-one")});
+  AddIntake(7, "ヤマダ　ハナコ");
   AddSectionRows(7, date);
   AddSectionRows(8, other);
   ctx.record_number = 7;
@@ -309,6 +318,9 @@ TEST_F(BindingTest, SectionMovesOpenTheNextTableOnTheSameKeys) {
   EXPECT_EQ(Stored("B", 7, "B1-A", date), Value{int64_t{2}});
   EXPECT_EQ(ctx.current->table(), "C");
   EXPECT_EQ(host.navigations.back(), "entry:FORM/C.HTM");
+  // The head says whose record it is: the intake's name, number and date.
+  EXPECT_EQ(Shown("zelka-client") + "|" + Shown("zelka-number") + "|" + Shown("zelka-date"),
+            "ヤマダ　ハナコ|7|令和元年5月1日");
 
   Type("zlk_C1", "1");
   ASSERT_TRUE(Save("AA.HTM"));  // the client row, by number alone

@@ -282,6 +282,31 @@ TEST(EntryPages, GroupsFollowTheCatalogueAndTextIsEscaped) {
   EXPECT_EQ(Fields(b).size(), 3u) << "the key of a section is not on its page";
 }
 
+TEST(EntryPages, SharedScalesArePrintedOnceAboveTheirGroupAndTheHeadAwaitsTheRecord) {
+  const auto pages = BuildEntryPages(Sample(
+      "B\tB1-A\t2\t0\t\tchoice\t0\tB\t記憶\t短期\t0:できる|1:できない\n"
+      "B\tB1-B\t2\t0\t\tchoice\t0\tB\t記憶\t長期\t0:できる|1:できない\n"
+      "B\tB1-C\t2\t0\t\tchoice\t0\tB\t記憶\t手順\t0:はい|1:いいえ\n"
+      "B\tB2-A\t2\t0\t\tchoice\t0\tB\t判断\t朝(イ)\t0:自立|1:見守り\n"
+      "B\tB2-B\t2\t0\t\tchoice\t0\tB\t判断\t夜(イ)\t0:自立|1:見守り\n"
+      "B\tB2-C\t2\t0\t\tchoice\t0\tB\t判断\t昼\t0:ない|1:ある\n"
+      "B\tB2-D\t2\t0\t\tchoice\t0\tB\t判断\t夕\t0:ない|1:ある\n"));
+  const std::string& b = pages.at(7).html;
+  const std::string scale = "<p class=\"scale\">";
+  EXPECT_NE(b.find("<h2 id=\"g1\">記憶</h2>\n" + scale +
+                   "<span class=\"scale-entry\"><b>0</b> できる</span><span class=\"scale-entry\"><b>1</b> "
+                   "できない</span></p>\n<div class=\"items\">"),
+            std::string::npos)
+      << "one untitled scale; はい/いいえ serves one item and stays in its list";
+  EXPECT_NE(b.find(scale + "<span class=\"scale-title\">(イ)</span>"), std::string::npos);
+  EXPECT_NE(b.find(scale + "<span class=\"scale-title\">B2-C〜B2-D</span>"), std::string::npos);
+  EXPECT_EQ(Tags(b, {"p"}).size(), 4u) << "the document name and three scales";
+  // The head's fields belong to the form by its id, outside the items.
+  EXPECT_NE(b.find("<form name=\"zlk\" id=\"zlk\""), std::string::npos);
+  for (const char* name : {kHeadClientElement, kHeadNumberElement, kHeadDateElement})
+    EXPECT_LT(b.find("<output form=\"zlk\" name=\"" + std::string(name) + "\">"), b.find("<form"));
+}
+
 TEST(EntryPages, RepeatedGroupsBecomeTheRowsOfOneTable) {
   const auto pages = BuildEntryPages(Sample(
       "R\tR4-1-1\t10\t20\t\ttext\t0\tR\t参加者(1)\t氏名\t\n"

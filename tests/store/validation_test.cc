@@ -104,10 +104,20 @@ TEST_F(CheckTest, LengthCountsCharactersNotBytes) {
 
 TEST_F(CheckTest, DateRefusalAndRecovery) {
   EXPECT_FALSE(CheckDate("2003/13/01", host, "1-3-1"));
-  ExpectRefused(kDateMessage, "zlk_1_3_1");
+  ExpectRefused(std::string(kDateMessage) + "\r\n月は1から12までです。", "zlk_1_3_1");
   EXPECT_TRUE(CheckDate("2003/04/01", host, "1-3-1"));
   EXPECT_EQ(host.Background(View::kEntry, "zlk_1_3_1"), "#ffffff");
   EXPECT_TRUE(CheckDate("13:05", host, "1-3-1"));
+}
+
+TEST_F(CheckTest, RefusalNamesTheItemAndSaysWhyADateIsNone) {
+  EXPECT_FALSE(CheckLength(std::string(21, '9'), host, "1-4-2", 20, nullptr, "1-4-2 電話番号"));
+  ExpectRefused("1-4-2 電話番号: 文字数が多すぎます。20文字以内で入力してください。", "zlk_1_4_2");
+  host.messages.clear();
+  EXPECT_FALSE(CheckDate("H31.5.1", host, "A1", nullptr, "A1 基準日"));
+  ExpectRefused(std::string("A1 基準日: ") + kDateMessage +
+                    "\r\n平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。",
+                "zlk_A1");
 }
 
 TEST_F(CheckTest, PassesCanCollectTheirClearingForOneWrite) {
@@ -120,7 +130,7 @@ TEST_F(CheckTest, PassesCanCollectTheirClearingForOneWrite) {
   EXPECT_EQ(clears[1].background, "#ffffff");
   // A refusal is still shown at once.
   EXPECT_FALSE(CheckDate("2003/02/30", host, "1-3-1", &clears));
-  ExpectRefused(kDateMessage, "zlk_1_3_1");
+  ExpectRefused(std::string(kDateMessage) + "\r\n2003年2月は28日までです。", "zlk_1_3_1");
   EXPECT_EQ(clears.size(), 2u);
 }
 
