@@ -60,7 +60,7 @@ class AssessmentSearchDialog : public RecordSearchDialog {
     if (!date_text.empty()) {
       date = ParseReferenceDate(date_text);
       if (!date) {
-        host.ShowMessage(kBadDate, Buttons::kOk, Icon::kCritical);
+        host.ShowMessage(WithDateReason(kBadDate, date_text), Buttons::kOk, Icon::kCritical);
         return false;
       }
     }

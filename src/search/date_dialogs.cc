@@ -36,12 +36,23 @@ std::optional<int> ListNumber(const std::string& text, int limit) {
   return n < limit ? std::optional<int>(n) : std::nullopt;
 }
 
-// The value of the entry page's element, "" when it cannot be read.
-std::string EntryElementValue(Host& host, const std::string& name) {
+bool IsEntryField(const PageElement& element) {
+  return element.name.starts_with("zlk") && element.type != "hidden";
+}
+
+// The value of the entry page's element ("" when it cannot be read), and the
+// field after it in the page's order (where Enter would take the caret).
+std::string EntryElementValue(Host& host, const std::string& name, std::string* next_field) {
+  next_field->clear();
   if (name.empty()) return "";
   try {
-    for (const auto& element : host.ReadForm(View::kEntry))
-      if (element.name == name) return element.value;
+    const std::vector<PageElement> form = host.ReadForm(View::kEntry);
+    for (size_t i = 0; i < form.size(); ++i) {
+      if (form[i].name != name) continue;
+      for (size_t j = i + 1; j < form.size() && next_field->empty(); ++j)
+        if (IsEntryField(form[j])) *next_field = form[j].name;
+      return form[i].value;
+    }
   } catch (const std::exception&) {
     // No entry page to read from: start from today.
   }
@@ -59,7 +70,12 @@ class DatePickerDialog : public Dialog {
   DatePickerDialog(RecordContext& ctx, Host& host, Env& env) : picker_(ctx.picker) {
     caption = "カレンダー";
     placement = Placement::kPointer;
-    controls = {MakeControl("calendar", "Cal"), Label("lbJikan", "時間"), NumberList("cbHour", 24),
+    // The calendar names years by their era: it is told the eras as
+    // "<name> <first day>".
+    Control calendar = MakeControl("calendar", "Cal");
+    for (const EraStart& era : KnownEras())
+      calendar.options.push_back(std::string(era.name) + " " + era.start.IsoDate());
+    controls = {calendar, Label("lbJikan", "時間"), NumberList("cbHour", 24),
                 Label("lbHm", "："),            NumberList("cbMinutes", 60), Button("cmdOK", "OK")};
     ShowStart(StartingValue(host, env));
     if (!picker_.time_mode)
@@ -68,7 +84,9 @@ class DatePickerDialog : public Dialog {
 
   void OnEvent(const DialogEvent& event, Host&) override {
     using Kind = DialogEvent::Kind;
-    if (event.kind == Kind::kClick && event.control == "cmdOK") {
+    // Enter on the calendar's chosen day confirms it, as OK does.
+    const bool enter_on_day = event.kind == Kind::kKey && event.key == "Enter" && event.control == "Cal";
+    if ((event.kind == Kind::kClick && event.control == "cmdOK") || enter_on_day) {
       picker_.accepted = true;
       Close();
     } else if ((event.kind == Kind::kKey && event.key == "Escape") || event.kind == Kind::kClose) {
@@ -80,7 +98,7 @@ class DatePickerDialog : public Dialog {
   // The date and time the picker opens on: the target element's value when
   // it holds a date ("." read as "/", so 2003.04.01 is a date), else now.
   Date StartingValue(Host& host, Env& env) {
-    const std::string value = EntryElementValue(host, picker_.target_element);
+    const std::string value = EntryElementValue(host, picker_.target_element, &picker_.next_element);
     if (!value.empty()) {
       if (auto day = ParseDateText(Replaced(value, '.', '/'))) {
         Date start = day->DateOnly();
@@ -130,14 +148,16 @@ class ReferenceDateDialog : public Dialog {
 
   void OnEvent(const DialogEvent& event, Host& host) override {
     using Kind = DialogEvent::Kind;
-    if (event.kind == Kind::kClose) {
+    const bool key = event.kind == Kind::kKey;
+    if (event.kind == Kind::kClose || (key && event.key == "Escape")) {
       closed = true;
     } else if (event.kind == Kind::kClick && event.control == "cmdDTPICK") {
       if (auto text = PickReferenceDateText(ctx_, host, env_)) Find("txtAssDate")->value = *text;
-    } else if (event.kind == Kind::kClick && event.control == "cmdOK") {
-      auto date = ParseReferenceDate(Find("txtAssDate")->value);
+    } else if ((event.kind == Kind::kClick && event.control == "cmdOK") || (key && event.key == "Enter")) {
+      const std::string& text = Find("txtAssDate")->value;
+      auto date = ParseReferenceDate(text);
       if (!date) {
-        host.ShowMessage(kBadReferenceDate, Buttons::kOk, Icon::kCritical);
+        host.ShowMessage(WithDateReason(kBadReferenceDate, text), Buttons::kOk, Icon::kCritical);
         return;
       }
       ctx_.reference_date = *date;
@@ -169,6 +189,11 @@ std::optional<std::string> PickReferenceDateText(RecordContext& ctx, Host& host,
 void ShowReferenceDateDialog(RecordContext& ctx, Host& host, Env& env) {
   ReferenceDateDialog dialog(ctx, env);
   host.RunDialog(dialog);
+}
+
+std::string WithDateReason(std::string_view message, std::string_view text) {
+  const std::string reason = DateRefusalReason(text);
+  return reason.empty() ? std::string(message) : std::string(message) + "\r\n" + reason;
 }
 
 std::optional<Date> ParseReferenceDate(std::string_view text) {

@@ -13,7 +13,7 @@
 
 namespace zelka {
 
-// How a reference-date field shows a picked date: 平成15年04月01日.
+// How a reference-date field shows a picked date: 平成15年04月01日, 令和元年05月01日.
 inline constexpr const char kEraDateFormat[] = "ggge年mm月dd日";
 
 // Shows the picker modally. It starts from the value of the entry page's
@@ -34,5 +34,9 @@ std::optional<std::string> PickReferenceDateText(RecordContext& ctx, Host& host,
 // fields accept them; the time of day, if typed, is dropped. A text that holds
 // no date (empty, invalid, or a time alone) gives nullopt.
 std::optional<Date> ParseReferenceDate(std::string_view text);
+
+// A refusal message for a date text, followed on a second line by why the
+// text is no date when that can be said (DateRefusalReason).
+std::string WithDateReason(std::string_view message, std::string_view text);
 
 }  // namespace zelka

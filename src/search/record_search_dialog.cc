@@ -7,6 +7,7 @@
 #include "search/controls.h"
 #include "shell/host.h"
 #include "util/japanese_date.h"
+#include "util/name_key.h"
 
 namespace zelka {
 
@@ -39,7 +40,13 @@ void SearchCriteria::AddRecordNumber(std::string_view column, std::string_view t
 }
 
 void SearchCriteria::AddNameContains(std::string_view column, std::string_view text) {
-  Add(std::string(column) + " LIKE ? ESCAPE '\\'", "%" + LikeLiteral(text) + "%");
+  // The text as typed, or the same name in another kana, width or spacing.
+  const std::string like = std::string(column) + " LIKE ? ESCAPE '\\'";
+  const std::string key = NameSearchKey(text);
+  if (key.empty()) return Add(like, "%" + LikeLiteral(text) + "%");
+  terms_.push_back("(" + like + " OR instr(name_key(" + std::string(column) + "), ?) > 0)");
+  params_.push_back("%" + LikeLiteral(text) + "%");
+  params_.push_back(key);
 }
 
 std::string SearchCriteria::Where() const {
@@ -120,7 +127,8 @@ std::string RecordSearchDialog::Text(const std::string& id) const {
 
 void RecordSearchDialog::OnEvent(const DialogEvent& event, Host& host) {
   using Kind = DialogEvent::Kind;
-  switch (event.kind) {
+  const bool escape = event.kind == Kind::kKey && event.key == "Escape";
+  switch (escape ? Kind::kClose : event.kind) {
     case Kind::kClose:
       // Whatever a declined deletion left in the keys is no choice.
       if (!chosen_) ctx_.ClearKeys();
@@ -135,6 +143,10 @@ void RecordSearchDialog::OnEvent(const DialogEvent& event, Host& host) {
       if (event.control == "cmdDel") return Delete(host);
       break;
     case Kind::kKey:
+      // On the grid Enter chooses the highlighted row and Delete deletes it,
+      // as their buttons do; Enter in a criteria field searches.
+      if (event.key == "Enter") return event.control == kGrid ? Choose(Highlighted()) : Search(host);
+      if (event.key == "Delete" && event.control == kGrid) return Delete(host);
       break;
   }
   OnOtherEvent(event, host);

@@ -31,7 +31,9 @@ class SearchCriteria {
  public:
   // "<column> = ?" with the record number read from the text.
   void AddRecordNumber(std::string_view column, std::string_view text);
-  // The column contains the text, every character taken literally.
+  // The column contains the text, every character taken literally, or
+  // contains it once both are read as NameSearchKey reads names (やまだ, ﾔﾏﾀﾞ
+  // and ヤマダ find ヤマダ　ハナコ; so do ヤマダ ハナコ and ヤマダハナコ).
   void AddNameContains(std::string_view column, std::string_view text);
   void Add(std::string term, Value param);
 

@@ -43,6 +43,7 @@ TEST_F(AssessmentSearchTest, CriteriaAreJoinedWithOrAndSortedByNumberThenDate) {
               ElementsAre("3/2003/04/01", "12/2002/10/01", "12/2003/04/01"));
   EXPECT_THAT(Found({{"txtSeiriNo", "20"}, {"txtAssDate", "2002/10/1"}}),
               ElementsAre("12/2002/10/01", "20/2005/06/30"));
+  EXPECT_THAT(Found({{"txtTaisyo", "ﾀﾅｶ"}}), ElementsAre("12/2002/10/01", "12/2003/04/01"));
 }
 
 TEST_F(AssessmentSearchTest, RecordNumberTextIsReadUpToItsFirstNonDigit) {
@@ -63,13 +64,15 @@ TEST_F(AssessmentSearchTest, BadDateOrNoCriteriaIsRefusedAndKeepsTheGrid) {
   std::vector<std::string> after;
   Run([&](Dialog& d, ScriptedHost& h) {
     h.Send(d, Click("cmdFind", {{"txtSeiriNo", "3"}}));
-    h.Send(d, Click("cmdFind", {{"txtSeiriNo", "12"}, {"txtAssDate", "2003/13/45"}}));
+    h.Send(d, Click("cmdFind", {{"txtSeiriNo", "12"}, {"txtAssDate", "平成31年5月1日"}}));
     h.Send(d, Click("cmdFind", {{"txtSeiriNo", "12"}, {"txtAssDate", "13:05"}}));
     h.Send(d, Click("cmdFind", {{"txtSeiriNo", ""}, {"txtAssDate", ""}}));
     after = FirstCells(d);
   });
   ASSERT_EQ(host.messages.size(), 3u);
-  EXPECT_EQ(host.messages[0].text, "アセスメント基準日の指定がおかしいです");
+  EXPECT_EQ(host.messages[0].text,
+            "アセスメント基準日の指定がおかしいです\r\n"
+            "平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。");
   EXPECT_EQ(host.messages[1].text, "アセスメント基準日の指定がおかしいです");
   EXPECT_EQ(host.messages[2].text, "検索条件が入力されていません");
   for (const auto& m : host.messages) EXPECT_EQ(m.icon, Icon::kCritical);

@@ -81,6 +81,26 @@ TEST_F(DatePickerTest, OkAcceptsWhatTheUserSet) {
   EXPECT_EQ(ctx.picker.picked, (Date{2004, 2, 29, 23, 59}));
 }
 
+TEST_F(DatePickerTest, EnterOnTheCalendarAcceptsAndTheNextFieldIsKnown) {
+  host.DefinePage("FORM/B.HTM", {PageElement{"zlk_B0", "text", ""}, PageElement{"cmdGo", "button", ""},
+                                 PageElement{"zlk_Bx", "hidden", ""}, PageElement{"zlk_B1", "text", ""}});
+  host.Navigate(View::kEntry, "FORM/B.HTM");
+  ctx.picker.target_element = "zlk_B0";
+  ctx.picker.time_mode = false;
+  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+    EXPECT_EQ(d.Find("Cal")->options.back(), "令和 2019-05-01");  // the eras it names years by
+    DialogEvent enter = Key("Enter");
+    enter.control = "Cal";
+    enter.values = {{"Cal", "1937-03-04"}};
+    h.Send(d, enter);
+    EXPECT_TRUE(d.closed);
+  });
+  ShowDatePicker(ctx, host, env);
+  EXPECT_TRUE(ctx.picker.accepted);
+  EXPECT_EQ(ctx.picker.picked.DateOnly(), (Date{1937, 3, 4}));
+  EXPECT_EQ(ctx.picker.next_element, "zlk_B1");  // neither a button nor a hidden field
+}
+
 TEST_F(DatePickerTest, EscapeAndCloseDoNotAccept) {
   ctx.picker.accepted = true;  // left over from an earlier use
   OpenOn("2003.04.01", true, [](Dialog& d, ScriptedHost& h) {
@@ -115,15 +135,22 @@ TEST_F(ReferenceDateTest, InvalidOrEmptyDateIsRefusedAndTheDialogStays) {
     h.Send(d, Click("cmdOK", {{"txtAssDate", "平成31年5月1日"}}));
     h.Send(d, Click("cmdOK", {{"txtAssDate", "10:30"}}));
     EXPECT_FALSE(d.closed);
-    h.Send(d, Click("cmdOK", {{"txtAssDate", "平成15年4月1日"}}));
+    DialogEvent enter = Key("Enter");  // Enter in the field is OK
+    enter.values = {{"txtAssDate", "平成15年4月1日"}};
+    h.Send(d, enter);
     EXPECT_TRUE(d.closed);
   });
   ShowReferenceDateDialog(ctx, host, env);
   ASSERT_EQ(host.messages.size(), 3u);
   for (const auto& m : host.messages) {
-    EXPECT_EQ(m.text, "基準日の指定の仕方が間違っています");
+    EXPECT_TRUE(m.text.starts_with("基準日の指定の仕方が間違っています"));
     EXPECT_EQ(m.icon, Icon::kCritical);
   }
+  // Said why, where it can be.
+  EXPECT_EQ(host.messages[1].text,
+            "基準日の指定の仕方が間違っています\r\n"
+            "平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。");
+  EXPECT_EQ(host.messages[2].text, "基準日の指定の仕方が間違っています");
   EXPECT_EQ(ctx.reference_date, (Date{2003, 4, 1}));
 }
 
@@ -140,17 +167,17 @@ TEST_F(ReferenceDateTest, CloseKeepsTheCallersDate) {
 TEST_F(ReferenceDateTest, PickedDayIsShownInEraFormAndStored) {
   host.QueueDialog([](Dialog& d, ScriptedHost& h) {
     h.Send(d, Click("cmdDTPICK"));
-    EXPECT_EQ(d.Find("txtAssDate")->value, "令和2年05月01日");
+    EXPECT_EQ(d.Find("txtAssDate")->value, "令和元年05月01日");
     h.Send(d, Click("cmdOK"));
   });
   host.QueueDialog([](Dialog& picker, ScriptedHost& h) {
-    h.Send(picker, Click("cmdOK", {{"Cal", "2020-05-01"}}));
+    h.Send(picker, Click("cmdOK", {{"Cal", "2019-05-01"}}));
   });
   ctx.picker.time_mode = true;
   ctx.picker.target_element = "zlk_A1";
   ShowReferenceDateDialog(ctx, host, env);
   EXPECT_FALSE(ctx.picker.time_mode);
-  EXPECT_EQ(ctx.reference_date, (Date{2020, 5, 1}));
+  EXPECT_EQ(ctx.reference_date, (Date{2019, 5, 1}));
 }
 
 }  // namespace
