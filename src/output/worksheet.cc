@@ -1,9 +1,12 @@
 #include "output/worksheet.h"
 
+#include <string_view>
+
 #include "cap/cap_catalogue.h"
 #include "cap/cap_store.h"
 #include "output/rtf_text.h"
 #include "util/cp932.h"
+#include "util/japanese_date.h"
 #include "util/piece.h"
 #include "util/utf8.h"
 
@@ -21,14 +24,31 @@ bool HostReporter::Retry(const std::string& failure) {
   return host_.ShowMessage(failure, Buttons::kOkCancel, Icon::kCritical, kRetryTitle) == Answer::kOk;
 }
 
-std::string AskSaveFileName(Host& host, const std::string& filter, const std::string& title) {
+std::string AskSaveFileName(Host& host, const std::string& filter, const std::string& title,
+                            const std::string& proposed_name) {
   SaveDialogSpec spec;
   spec.title = title;
   spec.filter = filter;
   spec.max_file_size = 32717;
   spec.flags = 0x280006;
-  spec.file_name = "";
+  spec.file_name = proposed_name;
   return host.ShowSaveDialog(spec);
+}
+
+std::string ProposedWorksheetName(const std::string& client, const Date& reference_date) {
+  std::string name;
+  for (size_t pos = 0; pos < client.size();) {
+    const size_t start = pos;
+    const char32_t c = NextChar(client, pos);
+    // Blanks go; so does what a file name cannot hold on any desktop.
+    if (c < 0x20 || c == ' ' || c == 0x3000 || std::u32string_view(U"/\\:*?\"<>|").find(c) != std::u32string_view::npos)
+      continue;
+    name.append(client, start, pos - start);
+  }
+  std::string proposal = "CAP検討用紙";
+  if (!name.empty()) proposal += "_" + name;
+  if (!reference_date.IsZero()) proposal += "_" + FormatDate(reference_date, "ggge年m月d日");
+  return proposal + ".rtf";
 }
 
 namespace {
@@ -174,7 +194,15 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
 
 WorksheetOutcome CreateKento(WorksheetContext& context, Host& host, int64_t record_number,
                              const Date& reference_date) {
-  std::string path = AskSaveFileName(host, kWorksheetFilter, kWorksheetDialogTitle);
+  std::string client;
+  try {
+    CapStore store(context.db);
+    client = ClientName(store, AssessmentKey{record_number, reference_date.DateOnly()});
+  } catch (const std::exception&) {
+    // No name to propose: the writer below says what is missing.
+  }
+  std::string path = AskSaveFileName(host, kWorksheetFilter, kWorksheetDialogTitle,
+                                     ProposedWorksheetName(client, reference_date));
   if (path.empty()) return WorksheetOutcome::kAbandoned;
   HostReporter reporter(host);
   return WriteWorksheet(context, AssessmentKey{record_number, reference_date.DateOnly()}, path, reporter);

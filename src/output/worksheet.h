@@ -63,8 +63,14 @@ struct WorksheetContext {
   std::string app_dir;  // where the templates are
 };
 
-// Shows the save dialog ("" when cancelled).
-std::string AskSaveFileName(Host& host, const std::string& filter, const std::string& title);
+// Shows the save dialog ("" when cancelled), with a file name to propose.
+std::string AskSaveFileName(Host& host, const std::string& filter, const std::string& title,
+                            const std::string& proposed_name = "");
+
+// The file name the save dialog proposes for a worksheet: the client's name
+// without blanks and the reference date in era form,
+// "CAP検討用紙_ヤマダハナコ_令和6年6月3日.rtf".
+std::string ProposedWorksheetName(const std::string& client, const Date& reference_date);
 
 // Writes the worksheet of an assessment (its CAP選定 row must be current) to
 // `path`. Reports through `reporter`; the completion message included.

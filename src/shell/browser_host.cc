@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -225,6 +226,28 @@ std::string SavePathProblem(const std::string& path, const SaveDialogSpec& spec)
 
 }  // namespace
 
+std::string DocumentsFolder() {
+  const char* home_env = std::getenv("HOME");
+  const std::string home = home_env && *home_env ? home_env : "/";
+  std::error_code ec;
+  // The desktop's own word first: XDG_DOCUMENTS_DIR="$HOME/ドキュメント".
+  const char* config_env = std::getenv("XDG_CONFIG_HOME");
+  const fs::path config = config_env && *config_env ? fs::path(config_env) : fs::path(home) / ".config";
+  std::ifstream dirs(config / "user-dirs.dirs");
+  for (std::string line; std::getline(dirs, line);) {
+    const std::string key = "XDG_DOCUMENTS_DIR=\"";
+    if (!line.starts_with(key) || line.back() != '"') continue;
+    std::string dir = line.substr(key.size(), line.size() - key.size() - 1);
+    if (dir.starts_with("$HOME")) dir = home + dir.substr(5);
+    if (fs::path(dir).is_absolute() && fs::is_directory(dir, ec)) return dir;
+  }
+  for (const char* name : {"Documents", "ドキュメント"}) {
+    const fs::path dir = fs::path(home) / name;
+    if (fs::is_directory(dir, ec)) return dir.string();
+  }
+  return home;
+}
+
 BrowserHost::BrowserHost(Options options)
     : options_(std::move(options)),
       channel_(std::make_unique<UiChannel>()),
@@ -233,11 +256,7 @@ BrowserHost::BrowserHost(Options options)
                           {"entry", {{"visible", false}, {"page", ""}}}});
   channel_->Set("entryMenu", nullptr);
   channel_->Set("progress", nullptr);
-  save_dir_ = options_.save_dir;
-  if (save_dir_.empty()) {
-    const char* home = std::getenv("HOME");
-    save_dir_ = home && *home ? home : "/";
-  }
+  save_dir_ = options_.save_dir.empty() ? DocumentsFolder() : options_.save_dir;
 }
 
 BrowserHost::~BrowserHost() { server_->Stop(); }

@@ -21,14 +21,19 @@ namespace zelka {
 class WebServer;
 class UiChannel;
 
+// The user's documents folder: the desktop's XDG_DOCUMENTS_DIR (from
+// user-dirs.dirs), else ~/Documents or ~/ドキュメント where one exists, else the
+// home folder.
+std::string DocumentsFolder();
+
 class BrowserHost : public Host {
  public:
   struct Options {
     std::string app_dir;  // program directory: MainMenu/, FORM/, PDF/ are served from it
     std::string web_dir;  // the shell's own files (shell.html, shell.js, shell.css)
     int port = 0;         // 0: any free port
-    // Folder the save dialog opens in when the suggested name has none;
-    // empty: the user's home folder.
+    // Folder the save dialog first opens in when the suggested name has none;
+    // empty: DocumentsFolder(). Later dialogs open where the last one saved.
     std::string save_dir;
   };
 

@@ -195,7 +195,9 @@ void EntryWindow::PickDate(const std::string& request) {
   picker.time_mode = UpperAscii(mode) == "TIME";
   picker.accepted = false;
   dialogs_.date_picker(ctx_, host_, env_);
-  if (!picker.accepted) return;
+  // The caret goes back to the field, or on to the next one once it is
+  // filled, as Enter would take it.
+  if (!picker.accepted) return host_.Focus(View::kEntry, element);
 
   if (format.empty()) format = picker.time_mode ? "yyyy/mm/dd hh:nn" : "yyyy/mm/dd";
   std::vector<ElementUpdate> updates{ValueUpdate(element, FormatDate(picker.picked, format))};
@@ -204,6 +206,7 @@ void EntryWindow::PickDate(const std::string& request) {
     if (age >= 0) updates.push_back(ValueUpdate(age_element, std::to_string(age)));  // never a negative age
   }
   host_.WriteForm(View::kEntry, updates);
+  host_.Focus(View::kEntry, picker.next_element.empty() ? element : picker.next_element);
 }
 
 void EntryWindow::OnMenu(const std::string& id) {

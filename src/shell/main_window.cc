@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 
 #include "shell/app.h"
@@ -32,8 +33,9 @@ bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock,
 
 bool OpenStore(App& app, std::string* error, StoreStartup* report) {
   try {
-    Catalogue catalogue = Catalogue::Load(app.app_dir() + "/" + kCatalogueFile);
-    app.AttachDatabase(OpenProgramStore(app.app_dir(), app.env(), catalogue, report));
+    auto catalogue = std::make_shared<const Catalogue>(Catalogue::Load(app.app_dir() + "/" + kCatalogueFile));
+    app.AttachDatabase(OpenProgramStore(app.app_dir(), app.env(), *catalogue, report));
+    app.context().catalogue = std::move(catalogue);
     return true;
   } catch (const std::exception& e) {
     if (error) *error = e.what();

@@ -71,6 +71,7 @@ TEST(WriteRtfBlock, GroupsItemsAndSeparators) {
 }
 
 TEST_F(Worksheet, AskSaveFileNameSettingsAndCancel) {
+  store.AddAssessment(12, kApril, "ヤマダ　ハナコ");
   host.QueueSavePath("");
   EXPECT_EQ(CreateKento(context, host, 12, kApril), WorksheetOutcome::kAbandoned);
   ASSERT_EQ(host.save_dialogs.size(), 1u);
@@ -79,8 +80,15 @@ TEST_F(Worksheet, AskSaveFileNameSettingsAndCancel) {
   EXPECT_EQ(spec.filter, "RTFファイル|*.rtf|すべてのファイル|*.*");
   EXPECT_EQ(spec.max_file_size, 32717);
   EXPECT_EQ(spec.flags, 0x280006u);
-  EXPECT_EQ(spec.file_name, "");
+  EXPECT_EQ(spec.file_name, "CAP検討用紙_ヤマダハナコ_平成15年4月1日.rtf");
   EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(WorksheetName, ProposedFromClientAndDateAsAFileCanBeNamed) {
+  EXPECT_EQ(ProposedWorksheetName("ヤマダ　ハナコ", Date{2024, 6, 3}), "CAP検討用紙_ヤマダハナコ_令和6年6月3日.rtf");
+  EXPECT_EQ(ProposedWorksheetName("a/b\\c:d*e?f\"g<h>i|j k", Date{2019, 5, 1}),
+            "CAP検討用紙_abcdefghijk_令和元年5月1日.rtf");
+  EXPECT_EQ(ProposedWorksheetName("", Date{}), "CAP検討用紙.rtf");
 }
 
 TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {

@@ -54,6 +54,7 @@ class EntryWindowTest : public ::testing::Test {
     };
     dialogs.date_picker = [this](RecordContext& c, Host&, Env&) {
       picker_seen = c.picker;
+      c.picker.next_element = "zlk_next";  // the field the page has after the target
       if (picked) {
         c.picker.picked = *picked;
         c.picker.accepted = true;
@@ -371,6 +372,7 @@ TEST_F(DatePickerTest, FillsTheDateInThePageFormatAndTheAgeInCompletedYears) {
   EXPECT_FALSE(picker_seen.accepted);
   EXPECT_EQ(On("zlk_1_3_1").value, "昭和5年12月07日");
   EXPECT_EQ(On("zlk_1_3_2").value, "95");
+  EXPECT_EQ(host.focused[View::kEntry], "zlk_next");  // on, as Enter goes
 
   picked = Date{1930, 12, 6};  // the birthday is today
   window->OnStatusText("!zlk_1_3_1|yyyy/mm/dd|DATE|zlk_1_3_2");
@@ -397,6 +399,7 @@ TEST_F(DatePickerTest, CancelledPickerLeavesBothElements) {
   window->OnStatusText("!zlk_1_3_1|yyyy/mm/dd|DATE|zlk_1_3_2");
   EXPECT_EQ(On("zlk_1_3_1").value, "1930/04/01");
   EXPECT_EQ(On("zlk_1_3_2").value, "73");
+  EXPECT_EQ(host.focused[View::kEntry], "zlk_1_3_1");  // back where it was
 }
 
 }  // namespace
