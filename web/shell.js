@@ -23,6 +23,7 @@ const operationsRunning = { main: 0, entry: 0 };  // of those, not finished yet
 const pointer = { x: 40, y: 40 };
 let lastState = null;
 let opChain = Promise.resolve();
+let programFocus = null;  // the entry page field the program last put the caret in
 
 // Timing marks of the bridge's steps (polls, page operations, answers, frame
 // loads), kept only while window.zelkaTrace is true: performance.getEntriesByType('mark').
@@ -258,6 +259,12 @@ function installBridge(view) {
   if (win.navigation) {
     win.navigation.addEventListener('navigate', (event) => onFrameNavigate(view, win, event));
   }
+  if (view === 'entry') {
+    doc.addEventListener('keydown', onAccessKey, true);
+    // The user moves on: a message box no longer needs to keep clear of the
+    // field the program put the caret in.
+    for (const type of ['keydown', 'mousedown']) doc.addEventListener(type, () => { programFocus = null; }, true);
+  }
   doc.addEventListener('mousemove', (event) => {
     const box = frame.getBoundingClientRect();
     pointer.x = box.left + event.clientX;
@@ -298,7 +305,7 @@ function restoreMarks(view, doc) {
   if (!marks || marks.page !== loadedPage[view]) return;
   if (new URL(doc.URL).pathname !== pageUrl(marks.page)) return;
   for (const [name, colour] of Object.entries(marks.colours || {})) {
-    for (const element of doc.getElementsByName(name)) element.style.backgroundColor = colour;
+    for (const element of doc.getElementsByName(name)) paintField(element, colour);
   }
 }
 
@@ -567,6 +574,7 @@ async function pageOperation(request) {
       if (target && target.focus) {
         target.scrollIntoView({ block: 'nearest' });
         target.focus();
+        programFocus = view === 'entry' ? target : null;
       }
       return {};
     }
@@ -600,8 +608,17 @@ function writeElement(view, update) {
   if ('value' in update) found.value = update.value;
   for (const element of group) {
     if ('checked' in update) element.checked = update.checked;
-    if ('background' in update) element.style.backgroundColor = update.background;
+    if ('background' in update) paintField(element, update.background);
   }
+}
+
+// The program marks a refused field red ("#ff0000") and clears it to white.
+// The colour is set as the program says; the attribute lets the page's
+// style make the marked field's text and border readable on the red.
+const MARK_COLOUR = '#ff0000';
+function paintField(element, colour) {
+  element.style.backgroundColor = colour;
+  element.toggleAttribute('data-refused', String(colour).toLowerCase() === MARK_COLOUR);
 }
 
 // --- modal overlays ---------------------------------------------------------------
@@ -628,16 +645,21 @@ function renderModals(modals) {
     }
     const previous = entry && entry.box;
     const box = buildModal(request, previous);
+    // A box drawn again keeps the caret where the user had it.
+    box.focusMemo = previous ? previous.focusMemo : null;
+    box.addEventListener('focusin', (event) => { box.focusMemo = focusMemo(event.target); });
     backdrop.replaceChildren(box);
     shown.set(request.id, { backdrop, key, box });
     place(box, request, previous);
-    restoreFocus(box, previous);
+    if (!previous && request.kind === 'message') keepFieldInView(box);
+    for (const row of box.querySelectorAll('.grid tr[aria-selected="true"]')) row.scrollIntoView({ block: 'nearest' });
   }
   // Only the topmost box takes input; the windows beneath wait.
-  const top = modals.length ? shown.get(modals[modals.length - 1].id).backdrop : null;
+  const topEntry = modals.length ? shown.get(modals[modals.length - 1].id) : null;
+  const top = topEntry ? topEntry.backdrop : null;
   for (const { backdrop } of shown.values()) backdrop.inert = backdrop !== top;
   for (const view of ['main', 'entry']) document.getElementById(`view-${view}`).inert = !!top;
-  if (top && !top.contains(document.activeElement)) focusFirst(top);
+  if (top && !top.contains(document.activeElement)) focusInto(topEntry.box);
 }
 
 function buildModal(request, previous) {
@@ -799,12 +821,16 @@ function buildSave(request, previous) {
     }
   };
   const save = () => {
-    const name = nameInput.value.trim();
+    let name = nameInput.value.trim();
     if (!name) {
       error.textContent = 'ファイル名を入力してください。';
       nameInput.focus();
       return;
     }
+    // A name typed without an extension gets the chosen type's ("*.rtf").
+    const pattern = ((request.types[state.type] || {}).patterns || [])[0] || '';
+    const extension = /^\*(\.[^.*?]+)$/.exec(pattern);
+    if (extension && !/\.[^./]+$/.test(name.split('/').pop())) name += extension[1];
     answer(request.id, { path: name.startsWith('/') ? name : joinPath(state.dir, name) });
   };
   nameInput.addEventListener('input', () => { state.name = nameInput.value; });
@@ -855,14 +881,17 @@ function buildDialog(request, previous) {
   box.dataset.request = request.id;
   const body = element('div', { class: 'dialog-body' });
   let row = null;
-  for (const control of request.controls) {
+  request.controls.forEach((control, index) => {
     const node = buildControl(request, box, control);
     node.hidden = !control.visible;
     node.dataset.control = control.id;
     // Neighbouring buttons share a row, as do neighbouring fields; a "..."
-    // picker button stays beside the field it fills.
+    // picker button stays beside the field it fills, and a label before a
+    // list stays on the list's row (時間 [時] ： [分]).
     const picker = control.kind === 'button' && control.caption === '...' && row && row.dataset.group === 'fields';
-    const group = picker || ['text', 'select'].includes(control.kind) ? 'fields' : control.kind === 'button' ? 'buttons' : null;
+    const next = request.controls[index + 1];
+    const listLabel = control.kind === 'label' && next && next.kind === 'select';
+    const group = picker || listLabel || ['text', 'select'].includes(control.kind) ? 'fields' : control.kind === 'button' ? 'buttons' : null;
     if (group && row && row.dataset.group === group) {
       row.append(node);
     } else if (group) {
@@ -873,7 +902,7 @@ function buildDialog(request, previous) {
       row = null;
       body.append(node);
     }
-  }
+  });
   box.append(body);
   box.addEventListener('keydown', (event) => onDialogKey(request, box, event));
   return box;
@@ -917,25 +946,52 @@ function buildControl(request, box, control) {
   }
 }
 
+// The search grid: one row highlighted (the program's choice at first). By
+// keyboard the highlighted row holds the focus: ↑ ↓ Home End PageUp PageDown
+// move it, Enter chooses it and Delete asks to delete it, as the buttons do.
 function buildGrid(request, box, control, id) {
   const table = element('table', { class: 'grid', id, role: 'grid', 'aria-label': control.caption || control.id });
   table.dataset.selection = control.id;
   table.dataset.selected = String(control.selected);
   table.append(element('thead', {}, element('tr', {}, ...control.columns.map((c) => element('th', { scope: 'col' }, c)))));
   const body = element('tbody');
-  control.rows.forEach((cells, index) => {
-    const tr = element('tr', { 'aria-selected': String(index === control.selected), tabIndex: -1 },
-      ...cells.map((cell) => element('td', {}, cell)));
-    tr.addEventListener('click', () => {
-      for (const other of body.children) other.setAttribute('aria-selected', 'false');
-      tr.setAttribute('aria-selected', 'true');
-      table.dataset.selected = String(index);
+  const select = (index, focus) => {
+    const rows = body.children;
+    if (!rows.length) return;
+    index = Math.max(0, Math.min(rows.length - 1, index));
+    Array.from(rows).forEach((tr, i) => {
+      tr.setAttribute('aria-selected', String(i === index));
+      tr.tabIndex = i === index ? 0 : -1;
     });
+    table.dataset.selected = String(index);
+    rows[index].scrollIntoView({ block: 'nearest' });
+    if (focus) rows[index].focus();
+  };
+  const highlighted = control.selected >= 0 ? control.selected : 0;
+  control.rows.forEach((cells, index) => {
+    const tr = element('tr', { 'aria-selected': String(index === control.selected), tabIndex: index === highlighted ? 0 : -1 },
+      ...cells.map((cell) => element('td', {}, cell)));
+    tr.dataset.part = 'row';
+    tr.addEventListener('click', () => select(index, true));
     tr.addEventListener('dblclick', () => {
       table.dataset.selected = String(index);
       sendDialog(request, box, { event: 'dblclick', control: control.id, row: index });
     });
     body.append(tr);
+  });
+  table.addEventListener('keydown', (event) => {
+    const current = Number(table.dataset.selected);
+    const page = Math.max(1, Math.floor(table.parentElement.clientHeight / 28) - 1);
+    const moves = { ArrowDown: current + 1, ArrowUp: current - 1, Home: 0, End: body.children.length - 1,
+      PageDown: current + page, PageUp: current - page };
+    if (event.key in moves && !event.altKey) {
+      event.preventDefault();
+      select(moves[event.key], true);
+    } else if (event.key === 'Enter' || event.key === 'Delete') {
+      event.preventDefault();
+      event.stopPropagation();
+      if (body.children.length) sendDialog(request, box, { event: 'key', key: event.key, control: control.id });
+    }
   });
   table.append(body);
   return element('div', { class: 'grid-frame' }, table);
@@ -949,48 +1005,129 @@ function daysIn(year, month) {
   return new Date(year, month, 0).getDate();
 }
 
+// Era names for the calendar, from the program's list of "<name> <first day>":
+// the era and its year of a day, 元 for a first year.
+function eraYears(control) {
+  const eras = (control.options || []).map((o) => o.split(' ')).filter(([, start]) => /^\d{4}-\d{2}-\d{2}$/.test(start || ''));
+  const eraOf = (iso) => eras.filter(([, start]) => start <= iso).pop();
+  const yearText = (name, start, year) => {
+    const n = year - Number(start.slice(0, 4)) + 1;
+    return `${name}${n === 1 ? '元' : n}年`;
+  };
+  return {
+    // 昭和12年 for a day of 1937; '' before the first known era.
+    ofDay(iso) {
+      const era = eraOf(iso);
+      return era ? yearText(era[0], era[1], Number(iso.slice(0, 4))) : '';
+    },
+    // Every era a year lies in: 昭和64年/平成元年 for 1989.
+    ofYear(year) {
+      return eras.filter(([, start], i) => start <= `${year}-12-31`
+        && (i + 1 === eras.length || eras[i + 1][1] > `${year}-01-01`))
+        .map(([name, start]) => yearText(name, start, year)).join('/');
+    },
+  };
+}
+
+// A month calendar with year and month lists (each year named with its era,
+// 昭和12年 (1937)) and a grid of days. By keyboard the chosen day holds the
+// focus: arrows move it by a day or a week, PageUp and PageDown by a month,
+// Enter confirms it. Digits typed on the year list choose that year.
 function buildCalendar(request, box, control, id) {
   const holder = element('div', { class: 'calendar', id, role: 'group', 'aria-label': control.caption || 'カレンダー' });
   holder.dataset.value = control.id;
+  const era = eraYears(control);
   const today = new Date();
   const parsed = /^(\d{4})-(\d{2})-(\d{2})$/.exec(control.value);
   let value = parsed ? control.value : isoDate(today.getFullYear(), today.getMonth() + 1, today.getDate());
   holder.dataset.current = value;
+  let typed = '';
+  let typedAt = 0;
 
-  const draw = () => {
+  const draw = (focusPart = null) => {
     const [year, month, day] = value.split('-').map(Number);
-    const move = (delta) => {
-      const target = new Date(year, month - 1 + delta, 1);
-      const y = target.getFullYear();
-      const m = target.getMonth() + 1;
-      value = isoDate(y, m, Math.min(day, daysIn(y, m)));
+    const go = (y, m, d, part) => {
+      const target = new Date(y, m - 1, 1);
+      const ty = target.getFullYear();
+      const tm = target.getMonth() + 1;
+      value = isoDate(ty, tm, Math.min(Math.max(d, 1), daysIn(ty, tm)));
       holder.dataset.current = value;
-      draw();
+      draw(part);
+    };
+    const moveDays = (delta) => {
+      const target = new Date(year, month - 1, day + delta);
+      go(target.getFullYear(), target.getMonth() + 1, target.getDate(), 'day');
+    };
+    const firstYear = Math.min(1900, year);
+    const lastYear = Math.max(today.getFullYear() + 10, year);
+    const years = [];
+    for (let y = lastYear; y >= firstYear; y--) {
+      const names = era.ofYear(y);
+      years.push(element('option', { value: String(y) }, names ? `${names} (${y})` : `${y}年`));
+    }
+    const yearList = element('select', { 'aria-label': '年', class: 'calendar-year' }, ...years);
+    yearList.value = String(year);
+    yearList.dataset.part = 'year';
+    yearList.addEventListener('change', () => go(Number(yearList.value), month, day, 'year'));
+    yearList.addEventListener('keydown', (event) => {
+      if (!/^[0-9]$/.test(event.key)) return;
+      event.preventDefault();
+      typed = performance.now() - typedAt < 1500 ? typed + event.key : event.key;
+      typedAt = performance.now();
+      const found = Array.from(yearList.options).find((o) => o.value.startsWith(typed));
+      if (found && typed.length === 4) go(Number(found.value), month, day, 'year');
+    });
+    const monthList = element('select', { 'aria-label': '月', class: 'calendar-month-list' },
+      ...Array.from({ length: 12 }, (_, i) => element('option', { value: String(i + 1) }, `${i + 1}月`)));
+    monthList.value = String(month);
+    monthList.dataset.part = 'month';
+    monthList.addEventListener('change', () => go(year, Number(monthList.value), day, 'month'));
+    const arrow = (label, delta, part, glyph) => {
+      const button = element('button', { type: 'button', 'aria-label': label, onclick: () => go(year, month + delta, day, part) }, glyph);
+      button.dataset.part = part;
+      return button;
     };
     const head = element('div', { class: 'calendar-head' },
-      element('button', { type: 'button', 'aria-label': '前の月', onclick: () => move(-1) }, '‹'),
-      element('span', { class: 'calendar-month' }, `${year}年${month}月`),
-      element('button', { type: 'button', 'aria-label': '次の月', onclick: () => move(1) }, '›'));
+      arrow('前の月', -1, 'prev', '‹'), yearList, monthList, arrow('次の月', 1, 'next', '›'));
+    // The month as Japanese users name it, by the era of the chosen day.
+    const heading = element('p', { class: 'calendar-month', 'aria-live': 'polite' }, `${era.ofDay(value)}${month}月`);
     const grid = element('div', { class: 'calendar-days' },
       ...['日', '月', '火', '水', '木', '金', '土'].map((d) => element('span', { class: 'weekday' }, d)));
     const offset = new Date(year, month - 1, 1).getDay();
     for (let i = 0; i < offset; i++) grid.append(element('span'));
     for (let d = 1; d <= daysIn(year, month); d++) {
       const weekday = (offset + d - 1) % 7;
-      grid.append(element('button', {
+      const button = element('button', {
         type: 'button',
         class: `day${weekday === 0 ? ' sunday' : weekday === 6 ? ' saturday' : ''}`,
         'aria-label': `${year}年${month}月${d}日`,
         'aria-pressed': String(d === day),
+        tabIndex: d === day ? 0 : -1,
         onclick: () => {
           value = isoDate(year, month, d);
           holder.dataset.current = value;
-          draw();
+          draw('day');
           sendDialog(request, box, { event: 'click', control: control.id });
         },
-      }, String(d)));
+      }, String(d));
+      button.dataset.part = 'day';
+      if (d === day) button.dataset.autofocus = '';  // the picker opens with the caret on its day
+      grid.append(button);
     }
-    holder.replaceChildren(head, grid);
+    grid.addEventListener('keydown', (event) => {
+      const steps = { ArrowLeft: -1, ArrowRight: 1, ArrowUp: -7, ArrowDown: 7 };
+      if (event.key in steps) moveDays(steps[event.key]);
+      else if (event.key === 'PageUp' || event.key === 'PageDown') go(year, month + (event.key === 'PageUp' ? -1 : 1), day, 'day');
+      else if (event.key === 'Enter') sendDialog(request, box, { event: 'key', key: 'Enter', control: control.id });
+      else return;
+      event.preventDefault();
+      event.stopPropagation();
+    });
+    holder.replaceChildren(head, heading, grid);
+    if (focusPart) {
+      const target = holder.querySelector(focusPart === 'day' ? '.day[tabindex="0"]' : `[data-part="${focusPart}"]`);
+      if (target) target.focus();
+    }
   };
   draw();
   return holder;
@@ -1014,6 +1151,15 @@ function sendDialog(request, box, event) {
 
 function onDialogKey(request, box, event) {
   let key = null;
+  // ↓ from a criteria field goes down to the rows found.
+  if (event.key === 'ArrowDown' && event.target.tagName === 'INPUT') {
+    const row = box.querySelector('.grid tbody tr[tabindex="0"]');
+    if (row) {
+      event.preventDefault();
+      row.focus();
+    }
+    return;
+  }
   if (event.key === 'Escape') key = 'Escape';
   else if (event.key === 'Enter' && event.target.tagName === 'INPUT') key = 'Enter';
   else if (event.shiftKey && event.ctrlKey && event.altKey && /^(Key|Digit)/.test(event.code)) {
@@ -1044,19 +1190,62 @@ function place(box, request, previous) {
   box.style.top = `${top}px`;
 }
 
-function restoreFocus(box, previous) {
-  if (!previous) return;
-  const active = document.activeElement;
-  if (!active || !previous.contains(active)) return;
-  const holder = active.closest('[data-control]');
-  const target = holder && box.querySelector(`[data-control="${CSS.escape(holder.dataset.control)}"]`);
-  const focusable = target && (target.matches('button, input, select') ? target : target.querySelector('input, select, button'));
-  if (focusable) focusable.focus();
+// Where the caret is in a box, in terms that survive drawing the box again:
+// the control, the part of it (a grid row, a calendar day) and the caret's
+// place in a text field.
+function focusMemo(target) {
+  const holder = target.closest('[data-control]');
+  if (!holder) return null;
+  return {
+    control: holder.dataset.control,
+    part: target.dataset.part || null,
+    caret: typeof target.selectionStart === 'number' ? [target.selectionStart, target.selectionEnd] : null,
+  };
+}
+
+// Puts the caret back where the box's memo says, else into its first field.
+function focusInto(box) {
+  const memo = box.focusMemo;
+  const holder = memo && box.querySelector(`[data-control="${CSS.escape(memo.control)}"]`);
+  let target = null;
+  if (holder && !holder.hidden) {
+    target = memo.part ? holder.querySelector(`[data-part="${CSS.escape(memo.part)}"][tabindex="0"], [data-part="${CSS.escape(memo.part)}"]:not([tabindex])`) : null;
+    if (!target) target = holder.matches('button, input, select') ? holder : holder.querySelector('input, select, button');
+  }
+  if (!target) return focusFirst(box.parentElement);
+  target.focus();
+  if (memo.caret && typeof target.setSelectionRange === 'function') target.setSelectionRange(...memo.caret);
 }
 
 function focusFirst(container) {
-  const target = container.querySelector('.modal:not([inert]) input:not([hidden]), .nested button, .modal button:not(.close-button)');
+  const target = container.querySelector('.modal:not([inert]) [data-autofocus]')
+    || container.querySelector('.modal:not([inert]) input:not([hidden]), .nested button, .modal button:not(.close-button)');
   if (target) target.focus();
+}
+
+// A message about a page field (the program has just put the caret in it)
+// stands clear of that field, above or below it, so that the user sees both.
+function keepFieldInView(box) {
+  // The caret may be on its way in the same state as the message.
+  const pending = ((lastState && lastState.requests) || [])
+    .filter((r) => r.kind === 'focus' && r.view === 'entry' && !doneRequests.has(r.id)).pop();
+  let field = pending ? findElement('entry', pending.name) : programFocus;
+  if (field && !field.tagName) field = field[0];
+  if (!field || !field.isConnected || field.ownerDocument !== frames.entry.contentDocument) return;
+  if (document.getElementById('view-entry').hidden) return;
+  field.scrollIntoView({ block: 'nearest' });
+  const frameBox = frames.entry.getBoundingClientRect();
+  const own = field.getBoundingClientRect();
+  const target = { top: frameBox.top + own.top, bottom: frameBox.top + own.bottom };
+  const { width, height } = box.getBoundingClientRect();
+  const margin = 12;
+  let top = null;
+  if (target.bottom + margin + height <= window.innerHeight) top = target.bottom + margin;
+  else if (target.top - margin - height >= 0) top = target.top - margin - height;
+  if (top === null) return;
+  box.classList.add('at-pointer');
+  box.style.left = `${Math.max(0, (window.innerWidth - width) / 2)}px`;
+  box.style.top = `${top}px`;
 }
 
 window.addEventListener('mousemove', (event) => {
@@ -1075,13 +1264,24 @@ document.getElementById('entry-close').addEventListener('click', () => {
 
 const menuButton = document.getElementById('entry-menu-button');
 const menuList = document.getElementById('entry-menu-list');
+let menuReturn = null;  // where the caret was before the menu opened
 function setMenuOpen(open) {
+  if (open && menuList.hidden) {
+    const frameDoc = frames.entry.contentDocument;
+    const inPage = document.activeElement === frames.entry && frameDoc && frameDoc.activeElement;
+    menuReturn = inPage && inPage !== frameDoc.body ? inPage : document.activeElement;
+  }
   menuList.hidden = !open;
   menuButton.setAttribute('aria-expanded', String(open));
   if (open) {
     const first = menuList.querySelector('[role="menuitem"]:not([aria-disabled])');
     if (first) first.focus();
   }
+}
+function closeMenuBack() {
+  setMenuOpen(false);
+  const back = menuReturn && menuReturn.isConnected ? menuReturn : menuButton;
+  back.focus();
 }
 menuButton.addEventListener('click', () => setMenuOpen(menuList.hidden));
 menuList.addEventListener('click', (event) => {
@@ -1095,20 +1295,52 @@ menuList.addEventListener('click', (event) => {
 menuList.addEventListener('keydown', (event) => {
   const items = Array.from(menuList.querySelectorAll('[role="menuitem"]'));
   const index = items.indexOf(document.activeElement);
-  if (event.key === 'Escape') {
-    setMenuOpen(false);
-    menuButton.focus();
-  } else if (event.key === 'ArrowDown' || event.key === 'ArrowUp') {
+  const moves = { ArrowDown: index + 1, ArrowUp: index - 1, Home: 0, End: items.length - 1 };
+  if (event.key === 'Escape' || event.key === 'Tab') {
     event.preventDefault();
-    const step = event.key === 'ArrowDown' ? 1 : -1;
-    items[(index + step + items.length) % items.length].focus();
+    closeMenuBack();
+  } else if (event.key in moves) {
+    event.preventDefault();
+    items[(moves[event.key] + items.length) % items.length].focus();
   } else if (event.key === 'Enter' || event.key === ' ') {
     event.preventDefault();
     document.activeElement.click();
+  } else if (event.key.length === 1 && !event.altKey && !event.ctrlKey) {
+    // A letter goes to the next item that starts with it ("R" → R.アセスメントへの参加).
+    const letter = event.key.toUpperCase();
+    const next = [...items.slice(index + 1), ...items.slice(0, index + 1)]
+      .find((item) => item.textContent.toUpperCase().startsWith(letter));
+    if (next) next.focus();
   }
 });
 document.addEventListener('click', (event) => {
   if (!menuList.hidden && !event.target.closest('#entry-menu')) setMenuOpen(false);
 });
+
+// Access keys of the entry window wherever the caret is, in the shell or in
+// the page: Alt+J opens the jump menu, and the page's own access keys (its
+// move buttons: Alt+P, Alt+S, Alt+N) work from the shell as well. The page
+// frame is a document of its own, so neither would reach the other. Both are
+// taken on the key going down, which also keeps the browser from acting on
+// a page's access key a second time.
+function onAccessKey(event) {
+  if (!event.altKey || event.ctrlKey || event.metaKey || event.shiftKey || !/^Key[A-Z]$/.test(event.code)) return;
+  if (document.getElementById('view-entry').hidden || document.getElementById('view-entry').inert) return;
+  const letter = event.code.slice(3).toLowerCase();
+  if (letter === 'j' && !document.getElementById('entry-menu').hidden) {
+    event.preventDefault();
+    setMenuOpen(menuList.hidden);
+    return;
+  }
+  const doc = frames.entry.contentDocument;
+  const target = doc && Array.from(doc.querySelectorAll('[accesskey]'))
+    .find((e) => e.getAttribute('accesskey').toLowerCase() === letter && !e.disabled);
+  if (!target) return;
+  event.preventDefault();
+  setMenuOpen(false);
+  target.focus();
+  target.click();
+}
+document.addEventListener('keydown', onAccessKey);
 
 pollForever();

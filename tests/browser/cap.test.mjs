@@ -106,10 +106,11 @@ test('CAP review worksheet: choose, save in a folder, and the document names the
     assert.ok(names.some((n) => n.includes('old.rtf')), names.join());
     assert.ok(!names.some((n) => n.includes('notes.txt')), 'the RTF filter hides other files');
     assert.deepEqual(await save.getByLabel('ファイルの種類').locator('option').allInnerTexts(), ['RTFファイル', 'すべてのファイル']);
+    assert.equal(await save.getByLabel('ファイル名').inputValue(), 'CAP検討用紙_山田花子_平成15年4月1日.rtf');
     await shot(z.page, 'cap-save');
     await list.getByRole('option', { name: /kento/ }).dblclick();
     await save.locator('.save-dir').filter({ hasText: path.join(home, 'kento') }).waitFor();
-    await save.getByLabel('ファイル名').fill('山田.rtf');
+    await save.getByLabel('ファイル名').fill('山田');  // the type's extension is added
     await save.getByRole('button', { name: '保存' }).click();
 
     const done = await message(z.page, 'CAP検討用紙を作成しました。');

@@ -248,8 +248,8 @@ test('a new intake over its five pages is found again, value for value', async (
     await entry(z).getByRole('button', { name: '生年月日を選ぶ' }).click();
     const picker = dialog(z, 'カレンダー');
     await picker.waitFor();
-    assert.equal(await picker.locator('.calendar-month').innerText(), '1950年12月');
-    assert.equal(await picker.getByRole('combobox').count(), 0, 'a date alone: no hour and minute lists');
+    assert.equal(await picker.locator('.calendar-month').innerText(), '昭和25年12月');
+    assert.equal(await picker.getByRole('combobox').count(), 2, 'a date alone: year and month, no hour and minute');
     await picker.getByRole('button', { name: '1950年12月31日' }).click();
     await shot(z, 'date-picker');
     await picker.getByRole('button', { name: 'OK' }).click();
@@ -377,13 +377,13 @@ test('a new assessment over its twenty pages is found again; a second date, the 
     await dateBox.getByRole('button', { name: '...' }).click();
     const picker = dialog(z, 'カレンダー');
     await picker.waitFor();
-    const month = await picker.locator('.calendar-month').innerText();
-    const [, year, monthNumber] = /^(\d+)年(\d+)月$/.exec(month);
-    await picker.getByRole('button', { name: `${month}1日` }).click();
+    const year = await picker.getByLabel('年', { exact: true }).inputValue();
+    const monthNumber = await picker.getByLabel('月', { exact: true }).inputValue();
+    await picker.getByRole('button', { name: `${year}年${monthNumber}月1日` }).click();
     await picker.getByRole('button', { name: 'OK' }).click();
     await picker.waitFor({ state: 'detached' });
     const eraText = dateBox.getByLabel('アセスメント基準日');
-    const wanted = new RegExp(`^令和\\d+年${monthNumber.padStart(2, '0')}月01日$`);
+    const wanted = new RegExp(`^令和(\\d+|元)年${monthNumber.padStart(2, '0')}月01日$`);
     await z.page.waitForFunction(() => /^令和/.test(document.querySelector('.modal input')?.value || ''));
     assert.match(await eraText.inputValue(), wanted);
     await dateBox.getByRole('button', { name: 'OK' }).click();
@@ -453,19 +453,19 @@ test('a wrong number or date is refused with its message, focused and red, and t
     await field('zlk_1_1').fill('スズキ イチロウ');
 
     await field('zlk_1_3_2').fill('-1');
-    await refusedWith(NUMBER_MESSAGE, 'zlk_1_3_2');
+    await refusedWith(`1-3-2 年齢: ${NUMBER_MESSAGE}`, 'zlk_1_3_2');
     await field('zlk_1_3_2').fill('1,000');
-    await refusedWith(NUMBER_MESSAGE, 'zlk_1_3_2');
+    await refusedWith(`1-3-2 年齢: ${NUMBER_MESSAGE}`, 'zlk_1_3_2');
 
     // Corrected (full-width digits are digits), but a later date is wrong.
     await field('zlk_1_3_2').fill('７６');
     await field('zlk_1_8_1_2').fill('2026/13/01');
-    await refusedWith(DATE_MESSAGE, 'zlk_1_8_1_2');
+    await refusedWith(`1-8-1-2 発症時期: ${DATE_MESSAGE}\n月は1から12までです。`, 'zlk_1_8_1_2');
     await turnsWhite('zlk_1_3_2');
 
     await field('zlk_1_8_1_2').fill('2026.04.01');
     await field('zlk_1_8_1_4').fill('あした');
-    await refusedWith(DATE_MESSAGE, 'zlk_1_8_1_4');
+    await refusedWith(`1-8-1-4 治療開始: ${DATE_MESSAGE}`, 'zlk_1_8_1_4');
     await turnsWhite('zlk_1_8_1_2');
     assert.equal(await background('zlk_1_3_2'), WHITE);
 
