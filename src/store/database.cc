@@ -486,8 +486,9 @@ namespace {
 void NameKeyFunction(sqlite3_context* call, int, sqlite3_value** args) {
   const unsigned char* text = sqlite3_value_text(args[0]);
   if (!text) return sqlite3_result_null(call);
-  const std::string key = NameSearchKey(
-      std::string_view(reinterpret_cast<const char*>(text), sqlite3_value_bytes(args[0])));
+  thread_local std::string key;  // called once a row: one buffer, not one string per row
+  key.clear();
+  AppendNameSearchKey(std::string_view(reinterpret_cast<const char*>(text), sqlite3_value_bytes(args[0])), key);
   sqlite3_result_text(call, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
 }
 

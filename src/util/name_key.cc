@@ -44,24 +44,33 @@ bool IsBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000; }
 
 }  // namespace
 
-std::string NameSearchKey(std::string_view text) {
-  std::u32string letters;
-  letters.reserve(text.size());
+void AppendNameSearchKey(std::string_view text, std::string& key) {
+  char32_t last = 0;        // the last letter written, which a mark may join
+  size_t last_at = key.size();
   for (size_t pos = 0; pos < text.size();) {
     const char32_t c = Fold(NextChar(text, pos));
     if (IsBlank(c)) continue;
-    char32_t joined = 0;
-    if (!letters.empty() && IsVoicedMark(c)) joined = Voiced(letters.back());
-    if (!letters.empty() && IsSemiVoicedMark(c)) joined = SemiVoiced(letters.back());
+    const char32_t joined = IsVoicedMark(c) ? Voiced(last) : IsSemiVoicedMark(c) ? SemiVoiced(last) : 0;
     if (joined) {
-      letters.back() = joined;
-    } else {
-      letters.push_back(c);
+      key.resize(last_at);
+      AppendUtf8(key, joined);
+      last = 0;
+      continue;
     }
+    last_at = key.size();
+    if (c < 0x80) {
+      key += static_cast<char>(c);
+    } else {
+      AppendUtf8(key, c);
+    }
+    last = c;
   }
+}
+
+std::string NameSearchKey(std::string_view text) {
   std::string key;
   key.reserve(text.size());
-  for (char32_t c : letters) AppendUtf8(key, c);
+  AppendNameSearchKey(text, key);
   return key;
 }
 

@@ -14,5 +14,7 @@ namespace zelka {
 // full-width ASCII becomes ASCII and ASCII letters lower case; blanks (space,
 // ideographic space, tab) are dropped. Other characters are kept.
 std::string NameSearchKey(std::string_view text);
+// The same, appended to `key` (for callers that reuse one buffer).
+void AppendNameSearchKey(std::string_view text, std::string& key);
 
 }  // namespace zelka
