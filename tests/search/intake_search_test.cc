@@ -90,34 +90,6 @@ TEST_F(IntakeSearchTest, NamesMatchWhateverKanaWidthOrSpacingIsTyped) {
   EXPECT_THAT(Found("", "やまもと"), ElementsAre("9"));
 }
 
-TEST_F(IntakeSearchTest, KeysSearchChooseDeleteAndClose) {
-  host.QueueAnswer(Answer::kNo);
-  Run([](Dialog& d, ScriptedHost& h) {
-    DialogEvent enter = Key("Enter");
-    enter.values = {{"txtTaisyo", "ヤマ"}};
-    h.Send(d, enter);  // Enter in a field searches
-    EXPECT_THAT(FirstCells(d), ElementsAre("7", "9"));
-    DialogEvent remove = Key("Delete");
-    remove.control = "DBG";
-    remove.selections = {{"DBG", 1}};
-    h.Send(d, remove);  // Delete on the grid asks, as the button does
-    DialogEvent choose = Key("Enter");
-    choose.control = "DBG";
-    h.Send(d, choose);
-    EXPECT_TRUE(d.closed);
-  });
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, "整理番号[9] 対象者名[ヤマモト]のデータを\r\nすべて削除しますか？");
-  EXPECT_EQ(ctx.record_number, 9);
-
-  Run([](Dialog& d, ScriptedHost& h) {
-    h.Send(d, Click("cmdFind", {{"txtSeiriNo", "5"}}));
-    h.Send(d, Key("Escape"));
-    EXPECT_TRUE(d.closed);
-  });
-  EXPECT_EQ(ctx.record_number, 0);
-}
-
 TEST_F(IntakeSearchTest, NoCriteriaIsRefusedAndKeepsTheGrid) {
   std::vector<std::string> after;
   Run([&](Dialog& d, ScriptedHost& h) {

