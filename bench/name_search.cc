@@ -18,7 +18,7 @@
 
 #include "search/assessment_search.h"
 #include "search/intake_search.h"
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "util/fake_env.h"

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "shell/entry_menus.h"
+#include "store/entry_menus.h"
 #include "store/validation.h"
 #include "util/utf8.h"
 
