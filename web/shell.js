@@ -651,8 +651,14 @@ function renderModals(modals) {
   const top = modals.length ? shown.get(modals[modals.length - 1].id).backdrop : null;
   for (const { backdrop } of shown.values()) backdrop.inert = backdrop !== top;
   for (const view of ['main', 'entry']) document.getElementById(`view-${view}`).inert = !!top;
+  // A message over a window that is not modal hands the focus back to it.
+  if (top && !windowsHolder.inert) focusInWindow = windowsHolder.contains(document.activeElement) ? document.activeElement : null;
   windowsHolder.inert = !!top;
   if (top && !top.contains(document.activeElement)) focusFirst(top);
+  if (!top && focusInWindow) {
+    if (focusInWindow.isConnected && document.activeElement === document.body) focusInWindow.focus();
+    focusInWindow = null;
+  }
 }
 
 function buildModal(request, previous) {
@@ -1047,6 +1053,7 @@ function onDialogKey(request, box, event) {
 // Each starts in the middle of the tab and can be dragged by its caption.
 const windowsHolder = document.getElementById('windows');
 const shownWindows = new Map();  // window id -> { box, key, raised }
+let focusInWindow = null;        // where the focus was in a window when a modal box came
 
 function renderWindows(windows) {
   const ids = new Set(windows.map((w) => w.id));
