@@ -1,6 +1,6 @@
 #include "output/blank_forms.h"
 
-#include "shell/host.h"
+#include "host/host.h"
 
 namespace zelka {
 

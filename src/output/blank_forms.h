@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/dialog.h"
+#include "host/dialog.h"
 #include "util/env.h"
 
 namespace zelka {

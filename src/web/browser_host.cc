@@ -1,4 +1,4 @@
-#include "shell/browser_host.h"
+#include "web/browser_host.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,10 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/entry_menus.h"
-#include "shell/trace.h"
-#include "shell/web_channel.h"
-#include "shell/web_server.h"
+#include "store/entry_menus.h"
+#include "web/trace.h"
+#include "web/web_channel.h"
+#include "web/web_server.h"
 
 namespace zelka {
 
