@@ -9,7 +9,8 @@
 # The first four come from the templates in tools/forms/. The last two need a
 # built zelka (default build/zelka-app/zelka, or the first argument) that
 # has the report command; without one they are skipped with a message and the
-# committed files stay as they are.
+# committed files stay as they are. A form whose page count differs from its
+# paper form (1, or 4 and 19 for the reports) stops the script.
 #
 # Usage: tools/gen_blank_forms.sh [path/to/zelka]
 set -euo pipefail
@@ -42,6 +43,18 @@ print_pdf() {
   fi
 }
 
+# Moves a printed form into app/PDF/ once it has the pages the paper form has.
+install_pdf() {
+  local pdf=$1 pages=$2 found
+  found=$(pdfinfo "$pdf" 2>/dev/null | sed -n 's/^Pages: *//p')
+  if [ "$found" != "$pages" ]; then
+    echo "gen_blank_forms: $pdf has ${found:-no} pages, expected $pages; app/PDF/ is left as it was" >&2
+    exit 1
+  fi
+  mv "$pdf" "$out/"
+  echo "gen_blank_forms: $out/$(basename "$pdf")"
+}
+
 # The catalogue's entries ({"2a", "IADL(改善)(A)"}, …) as table rows, in catalogue order.
 cap_rows() {
   grep -o '{"[0-9]*[ab]\?", "[^"]*"}' src/cap/cap_catalogue.h |
@@ -63,8 +76,7 @@ done <tools/forms/CapSelect.html >"$work/CapSelect.html"
 for form in CapSelect KyoKeikaku1 KyoKeikaku2 SyuKeikaku; do
   [ -f "$work/$form.html" ] || cp "tools/forms/$form.html" "$work/"
   print_pdf "$work/$form.html" "$work/$form.pdf"
-  mv "$work/$form.pdf" "$out/$form.pdf"
-  echo "gen_blank_forms: $out/$form.pdf"
+  install_pdf "$work/$form.pdf" 1
 done
 
 # The two printed reports, for one record whose answers are all empty.
@@ -85,7 +97,5 @@ fi
 } | sqlite3 -bail "$work/app/ZELKA20.mdb"
 "$zelka" report --app-dir "$work/app" --form intake --id 1 --out "$work/UKETUKE.pdf"
 "$zelka" report --app-dir "$work/app" --form assessment --id 1 --date 2000-01-01 --out "$work/Assessment.pdf"
-for form in UKETUKE Assessment; do
-  mv "$work/$form.pdf" "$out/$form.pdf"
-  echo "gen_blank_forms: $out/$form.pdf"
-done
+install_pdf "$work/UKETUKE.pdf" 4
+install_pdf "$work/Assessment.pdf" 19
