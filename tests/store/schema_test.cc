@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "store_fixture.h"
-#include "util/env.h"
+#include "support/store.h"
 
 namespace zelka {
 namespace {
 
-using testing::StoreTest;
+using SchemaTest = testing::SmallStoreTest;
 
-TEST_F(StoreTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
-  std::vector<FieldInfo> fields = db_->TableFields(kCapSelectionTable);
+TEST_F(SchemaTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
+  std::vector<FieldInfo> fields = db->TableFields(kCapSelectionTable);
   ASSERT_EQ(fields.size(), 3u + 2 * kCapSlots);
   EXPECT_EQ(fields[2].name, "利用者名");
   EXPECT_EQ(fields[3].name, "CAP番号01");
@@ -20,7 +19,7 @@ TEST_F(StoreTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
   EXPECT_EQ(fields.back().name, "CAP種類33");
   EXPECT_EQ(fields.back().size, 50);
   // All 33 entries can fire at once.
-  Recordset rs = db_->OpenTable("CAP選定");
+  Recordset rs = db->OpenTable("CAP選定");
   rs.AddNew();
   rs.Set("整理番号", int64_t{1});
   rs.Set("基準日", std::string("2003-04-01"));
@@ -37,31 +36,31 @@ TEST_F(StoreTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
   EXPECT_THROW(rs.Update(), StoreError);
 }
 
-TEST_F(StoreTest, StagingTablesTakePrintTextWhereTheReportsConvert) {
+TEST_F(SchemaTest, StagingTablesTakePrintTextWhereTheReportsConvert) {
   // Dates, check items and the sex codes become text; other columns keep their type.
-  EXPECT_EQ(db_->TableFields("rptA")[2].type, kTypeText);   // A1, a date
-  EXPECT_EQ(db_->TableFields("rptA")[3].type, kTypeInteger);  // A2-1, a number
-  EXPECT_EQ(db_->TableFields("rptA")[4].type, kTypeText);   // A3-A, a check item
-  EXPECT_EQ(db_->TableFields("rptAA")[2].type, kTypeText);  // AA-2, the sex code
-  EXPECT_EQ(db_->TableFields("rpt相談受付表")[3].type, kTypeText);  // 1-2, the sex code
-  EXPECT_EQ(db_->TableFields("rpt相談受付表")[5].type, kTypeText);  // 2-3-1, printed as ○
-  EXPECT_EQ(db_->TableFields("rptA")[1].type, kTypeDate);   // the key stays a date
-  std::vector<FieldInfo> cap = db_->TableFields("rptCAP選定");
+  EXPECT_EQ(db->TableFields("rptA")[2].type, kTypeText);   // A1, a date
+  EXPECT_EQ(db->TableFields("rptA")[3].type, kTypeInteger);  // A2-1, a number
+  EXPECT_EQ(db->TableFields("rptA")[4].type, kTypeText);   // A3-A, a check item
+  EXPECT_EQ(db->TableFields("rptAA")[2].type, kTypeText);  // AA-2, the sex code
+  EXPECT_EQ(db->TableFields("rpt相談受付表")[3].type, kTypeText);  // 1-2, the sex code
+  EXPECT_EQ(db->TableFields("rpt相談受付表")[5].type, kTypeText);  // 2-3-1, printed as ○
+  EXPECT_EQ(db->TableFields("rptA")[1].type, kTypeDate);   // the key stays a date
+  std::vector<FieldInfo> cap = db->TableFields("rptCAP選定");
   EXPECT_EQ(cap.back().name, "印字用年月日");
-  EXPECT_EQ(cap.size(), db_->TableFields("CAP選定").size() + 1);
+  EXPECT_EQ(cap.size(), db->TableFields("CAP選定").size() + 1);
 }
 
-TEST_F(StoreTest, StagingCopyTakesTheSharedColumnsAndHoldsPrintText) {
-  Recordset a = db_->OpenTable("A");
+TEST_F(SchemaTest, StagingCopyTakesTheSharedColumnsAndHoldsPrintText) {
+  Recordset a = db->OpenTable("A");
   a.AddNew();
   a.Set("整理番号", int64_t{4});
   a.Set("基準日", std::string("2003-04-01"));
   a.Set("A1", std::string("2003-04-01"));
   a.Set("A3-A", int64_t{1});
   a.Update();
-  db_->Execute(StagingCopySql(*db_, "a") + " WHERE [整理番号]=? AND [基準日]=?",
+  db->Execute(StagingCopySql(*db, "a") + " WHERE [整理番号]=? AND [基準日]=?",
                {int64_t{4}, std::string("2003-04-01")});
-  Recordset staged = db_->OpenTable("rptA");
+  Recordset staged = db->OpenTable("rptA");
   ASSERT_EQ(staged.RecordCount(), 1);
   staged.Edit();
   staged.Set("A1", std::string("平成15年4月1日"));
@@ -69,26 +68,26 @@ TEST_F(StoreTest, StagingCopyTakesTheSharedColumnsAndHoldsPrintText) {
   staged.Update();
   EXPECT_EQ(staged.Get("A3-A"), Value(std::string("ﾚ")));
 
-  Recordset cap = db_->OpenTable("CAP選定");
+  Recordset cap = db->OpenTable("CAP選定");
   cap.AddNew();
   cap.Set("整理番号", int64_t{4});
   cap.Set("基準日", std::string("2003-04-01"));
   cap.Update();
-  db_->Execute(StagingCopySql(*db_, "CAP選定") + " WHERE [整理番号]=?", {int64_t{4}});
-  Recordset staged_cap = db_->OpenTable("rptCAP選定");
+  db->Execute(StagingCopySql(*db, "CAP選定") + " WHERE [整理番号]=?", {int64_t{4}});
+  Recordset staged_cap = db->OpenTable("rptCAP選定");
   ASSERT_EQ(staged_cap.RecordCount(), 1);
   EXPECT_TRUE(IsNull(staged_cap.Get("印字用年月日")));
-  EXPECT_THROW(StagingCopySql(*db_, "Z"), StoreError);
+  EXPECT_THROW(StagingCopySql(*db, "Z"), StoreError);
 }
 
-TEST_F(StoreTest, CheckControlListsSectionCheckItemsInCatalogueOrder) {
+TEST_F(SchemaTest, CheckControlListsSectionCheckItemsInCatalogueOrder) {
   std::vector<std::string> items;
-  for (auto& row : db_->Query("SELECT [対象項目] FROM [チェック変換対象] ORDER BY rowid"))
+  for (auto& row : db->Query("SELECT [対象項目] FROM [チェック変換対象] ORDER BY rowid"))
     items.push_back(ValueText(row[0]));
   EXPECT_EQ(items, (std::vector<std::string>{"A3-A", "O1-A", "O1-B"}));
 }
 
-TEST(SchemaTest, KeysAndTypesOfTheCreateStatement) {
+TEST(CreateTableTest, KeysAndTypesOfTheCreateStatement) {
   Catalogue catalogue = testing::SmallCatalogue();
   std::vector<TableSpec> tables = StoreTables(catalogue);
   auto find = [&](const std::string& name) -> const TableSpec& {
@@ -105,10 +104,8 @@ TEST(SchemaTest, KeysAndTypesOfTheCreateStatement) {
             "PRIMARY KEY ([整理番号], [基準日]))");
 }
 
-TEST(SchemaTest, TheDeliveredCatalogueMakesACompleteStore) {
-  std::string path = testing::SourceAppDir() + "/catalogue/items.tsv";
-  if (!Env::Default().FileExists(path)) GTEST_SKIP() << "no delivered catalogue yet";
-  Catalogue catalogue = Catalogue::Load(path);
+TEST(DeliveredCatalogueTest, MakesACompleteStore) {
+  const Catalogue& catalogue = testing::DeliveredCatalogue();
   testing::TempDir dir;
   Database::Create(dir.Child("ZELKA20.mdb"), catalogue);
   auto db = Database::Open(dir.Child("ZELKA20.mdb"));

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "store_fixture.h"
+#include "support/store.h"
 #include "util/fake_env.h"
 
 namespace zelka {
