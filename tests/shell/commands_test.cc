@@ -232,23 +232,6 @@ TEST_F(StoredCommandTest, CapCommandsStoreTheSelectionOfTheChosenAssessmentFirst
   EXPECT_EQ(host.save_dialogs.size(), 1u);
 }
 
-TEST_F(StoredCommandTest, HiddenVerificationRunIsReachableFromTheAssessmentSearch) {
-  AddAssessment(5, "2003-04-01");
-  std::string export_path = dir.Child("verify.txt");
-  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
-    DialogEvent chord;
-    chord.kind = DialogEvent::Kind::kKey;
-    chord.key = "Shift+Ctrl+Alt+K";
-    h.Send(d, chord);
-    h.Send(d, Click("cmdKentei"));
-  });
-  host.QueueInput(export_path);
-  app.HandleEvent(Status(View::kMain, "?ASSESSMENT_EDIT"));
-  EXPECT_TRUE(env.FileExists(export_path)) << host.LastMessage();
-  EXPECT_FALSE(db().OpenTable("CAP選定").Eof());
-  EXPECT_FALSE(app.entry_window().IsOpen());
-}
-
 TEST_F(StoredCommandTest, FailingCommandIsReportedAndTheLoopGoesOn) {
   host.QueueDialog([](Dialog&, ScriptedHost&) { throw std::runtime_error("disk unplugged"); });
   host.QueueEvent(Status(View::kMain, "?UKETUKE_EDIT"));

@@ -209,44 +209,6 @@ TEST_F(EntryWindowTest, CancelledOrFailedNewAssessmentLeavesNoRows) {
   for (char section = 'A'; section <= 'S'; ++section) EXPECT_EQ(Rows(std::string(1, section), 99), 0) << section;
 }
 
-TEST_F(EntryWindowTest, EditAssessmentOpensSectionAOfTheChosenAssessment) {
-  AddIntake(5, "山田太郎");
-  chosen_number = 5;
-  chosen_date = Date{2003, 4, 1};
-  window->AssessmentNew();
-  On("zlk_AA_1").value = "山田 太郎";
-  window->OnStatusText("#AA|B.HTM");
-  ExpectOpenOn("FORM/B.HTM", EntryMenu::kAssessment);
-  On("zlk_B1_A").value = "1";
-  ASSERT_TRUE(window->CloseIfOpen());
-  ExpectClosed();
-  EXPECT_EQ(Stored("AA", 5, "AA-1"), Value{std::string("山田 太郎")});
-  EXPECT_EQ(Stored("B", 5, "B1-A", chosen_date), Value{int64_t{1}});
-
-  window->AssessmentEdit();
-  EXPECT_EQ(searches.back(), "assessment");
-  ExpectOpenOn("FORM/A.HTM", EntryMenu::kAssessment);
-  EXPECT_EQ(On("zlk_A1").value, "2003/04/01");
-}
-
-TEST_F(EntryWindowTest, TitleBarCloseAsksAndLeavesWithoutStoring) {
-  EditIntake5();
-  On("zlk_1_1").value = "書きかけ";
-  host.QueueAnswer(Answer::kNo);
-  window->OnTitleBarClose();
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, "データを保存しないで終了しますか？");
-  EXPECT_EQ(host.messages[0].buttons, Buttons::kYesNo);
-  ExpectOpenOn("FORM/UKETUKE1.HTM", EntryMenu::kIntake);
-
-  host.QueueAnswer(Answer::kYes);
-  window->OnTitleBarClose();
-  ExpectClosed();
-  EXPECT_TRUE(ctx.closing);
-  EXPECT_EQ(Stored(kIntakeTable, 5, "1-1"), Value{std::string("山田太郎")});
-  EXPECT_TRUE(window->CloseIfOpen());  // nothing left to close
-}
-
 TEST_F(EntryWindowTest, ProgramCloseStaysOpenWhenTheSaveIsRefused) {
   EditIntake5();
   On("zlk_1_3_1").value = "2003/13/01";
