@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/record_context.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "support/temp_dir.h"
 #include "util/cp932.h"
 #include "util/env.h"
@@ -16,7 +16,7 @@ class SettingsBufferTest : public ::testing::Test {
   void Load(const std::string& text) {
     std::string path = dir_.Child("ZELKA20.PRA");
     testing::WriteBytes(path, text);
-    buffer_.SetPrivateAppBuf(path, Env::Default(), &host_);
+    buffer_.SetPrivateAppBuf(path, Env::Default(), MessageBoxWarning(host_));
   }
   std::string Get(const std::string& section, const std::string& key) {
     return buffer_.GetPrivateAppBuf(section, key);
@@ -71,7 +71,7 @@ TEST_F(SettingsBufferTest, ProblemsAreReportedAndTheRestIsLoaded) {
   ASSERT_EQ(host_.messages.size(), 2u);
   EXPECT_EQ(host_.messages[1].title, "Piece2");
 
-  buffer_.SetPrivateAppBuf(dir_.Child("nothing.PRA"), Env::Default(), &host_);
+  buffer_.SetPrivateAppBuf(dir_.Child("nothing.PRA"), Env::Default(), MessageBoxWarning(host_));
   ASSERT_EQ(host_.messages.size(), 3u);
   EXPECT_EQ(host_.messages[2].title, "SetPrivateAppBuf");
   EXPECT_NE(host_.messages[2].text.find("53"), std::string::npos);
@@ -104,7 +104,7 @@ TEST_F(SettingsBufferTest, ReadsUtf8WithBomAndCp932FilesAndTheDeliveredOne) {
   EXPECT_EQ(Get("RTF", "K"), "表示");
   Load(Utf8ToCp932("[RTF]\nK\t表示¶\n", RtfUnicodeEscape));
   EXPECT_EQ(Get("RTF", "K"), "表示\r\n");
-  buffer_.SetPrivateAppBuf(testing::SourceAppDir() + "/ZELKA20.PRA", Env::Default(), &host_);
+  buffer_.SetPrivateAppBuf(testing::SourceAppDir() + "/ZELKA20.PRA", Env::Default(), MessageBoxWarning(host_));
   EXPECT_FALSE(Get("RTF", "BEGIN_ITEM").empty());
   EXPECT_TRUE(host_.messages.empty());
 }

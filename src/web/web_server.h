@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/host.h"
+#include "host/host.h"
 
 namespace httplib {
 class Server;
