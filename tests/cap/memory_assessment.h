@@ -5,21 +5,18 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <fstream>
-#include <optional>
-#include <sstream>
-#include <stdexcept>
 
 #include "cap/assessment_rows.h"
 #include "cap/cap_catalogue.h"
 #include "cap/cap_rules.h"
 #include "cap/evidence.h"
 #include "cap/selection.h"
-#include "support/temp_dir.h"
+#include "support/store.h"
 
 namespace zelka::testing {
 
@@ -41,34 +38,14 @@ class MemoryAssessment : public RowSource {
   std::set<std::string> removed_;
 };
 
-// table (upper case) → column names, from the delivered catalogue.
-inline const std::map<std::string, std::vector<std::string>>& CatalogueColumns() {
-  static const auto columns = [] {
-    std::map<std::string, std::vector<std::string>> tables;
-    std::ifstream in(SourceAppDir() + "/catalogue/items.tsv");
-    if (!in) throw std::runtime_error("items.tsv not found");
-    std::string line;
-    bool header = true;
-    while (std::getline(in, line)) {
-      if (line.empty() || line[0] == '#') continue;
-      if (header) { header = false; continue; }
-      std::istringstream fields(line);
-      std::string table, code;
-      std::getline(fields, table, '\t');
-      std::getline(fields, code, '\t');
-      tables[UpperAscii(table)].push_back(code);
-    }
-    return tables;
-  }();
-  return columns;
-}
-
 inline MemoryAssessment::MemoryAssessment() {
   key_.record_number = 12;
   key_.reference_date = Date{2003, 4, 1};
-  for (const auto& [table, names] : CatalogueColumns()) {
-    columns_[table] = std::make_shared<const ColumnIndex>(names);
-    values_[table].assign(names.size(), Value{});
+  for (const TableDef& table : DeliveredCatalogue().tables()) {
+    std::vector<std::string> names;
+    for (const ColumnDef& column : table.columns) names.push_back(column.code);
+    columns_[UpperAscii(table.name)] = std::make_shared<const ColumnIndex>(names);
+    values_[UpperAscii(table.name)].assign(names.size(), Value{});
   }
   Set("AA", "AA-1", std::string("山田 花子"));
 }

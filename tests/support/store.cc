@@ -67,6 +67,15 @@ void StoreTest::AddAssessment(int64_t number, const std::string& iso_date, const
   });
 }
 
+void StoreTest::Set(const std::string& table, int64_t number, const Date& date, const std::string& column,
+                    Value value) {
+  const std::string sql = "UPDATE " + QuoteName(table) + " SET " + QuoteName(column) + "=?1 WHERE [整理番号]=?2";
+  if (table == "AA")
+    db->Execute(sql, {value, number});
+  else
+    db->Execute(sql + " AND [基準日]=?3", {value, number, date.IsoDate()});
+}
+
 Value StoreTest::Stored(const std::string& table, int64_t number, const std::string& column,
                         std::optional<Date> date) {
   Recordset rows = db->OpenKey(table, number, date);

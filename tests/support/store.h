@@ -34,6 +34,11 @@ class StoreTest : public ::testing::Test {
   // An assessment as the new-assessment command leaves it: the client's AA
   // row (when new) and a row in every section table A to S the store has.
   void AddAssessment(int64_t number, const std::string& iso_date, const std::string& name = "山田 花子");
+  void AddAssessment(int64_t number, const Date& date, const std::string& name = "山田 花子") {
+    AddAssessment(number, date.IsoDate(), name);
+  }
+  // Sets one answer of an assessment (of its client, in AA).
+  void Set(const std::string& table, int64_t number, const Date& date, const std::string& column, Value value);
   // The stored value, or the text "<no row>".
   Value Stored(const std::string& table, int64_t number, const std::string& column,
                std::optional<Date> date = std::nullopt);
