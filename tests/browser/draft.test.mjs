@@ -6,20 +6,10 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import path from 'node:path';
-import { openZelka } from './zelka.mjs';
+import { openZelka, settled } from './zelka.mjs';
 
 const field = (page, name) => page.frameLocator('#frame-entry').locator(`[name="${name}"]`);
 const button = (page, kind) => page.frameLocator('#frame-entry').locator(`button.move.${kind}`);
-
-// The entry window shows `file`, loaded and with no page operation under way.
-async function pageReady(page, file) {
-  await page.waitForFunction((want) => {
-    const doc = document.getElementById('frame-entry').contentDocument;
-    return lastState && !document.getElementById('view-entry').hidden && doc && doc.readyState === 'complete'
-      && doc.URL.endsWith(`/FORM/${want}.HTM`)
-      && !lastState.requests.some((r) => !['message', 'input', 'save', 'dialog'].includes(r.kind));
-  }, file, { polling: 25 });
-}
 
 // Waits until the program holds the value of an element.
 async function keptByProgram(page, name, value) {
@@ -36,7 +26,7 @@ test('values on an entry page survive a closed tab and a reload, and go once the
   const z = await openZelka();
   try {
     await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
-    await pageReady(z.page, 'UKETUKE1');
+    await settled(z.page, 'UKETUKE1');
     await field(z.page, 'zlk_整理番号').fill('301');
     await field(z.page, 'zlk_1_1').fill('ヤマダ タロウ');
     await field(z.page, 'zlk_1_2').selectOption('2');
@@ -47,13 +37,13 @@ test('values on an entry page survive a closed tab and a reload, and go once the
     const context = await z.context.browser().newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
     const page = await context.newPage();
     await page.goto(z.zelka.url);
-    await pageReady(page, 'UKETUKE1');
+    await settled(page, 'UKETUKE1');
     assert.equal(await field(page, 'zlk_整理番号').inputValue(), '301');
     assert.equal(await field(page, 'zlk_1_2').inputValue(), '2');
     await field(page, 'zlk_1_1').fill('ヤマダ ジロウ');
     await keptByProgram(page, 'zlk_1_1', 'ヤマダ ジロウ');
     await page.reload();
-    await pageReady(page, 'UKETUKE1');
+    await settled(page, 'UKETUKE1');
     assert.equal(await field(page, 'zlk_1_1').inputValue(), 'ヤマダ ジロウ');
 
     // Closing the page stores it; the kept values go with the window.
@@ -71,15 +61,15 @@ test('values on an entry page survive a closed tab and a reload, and go once the
     await search.getByLabel('整理番号').fill('301');
     await search.getByRole('button', { name: 'データ検索' }).click();
     await search.getByRole('grid').locator('tbody tr').first().dblclick();
-    await pageReady(page, 'UKETUKE1');
+    await settled(page, 'UKETUKE1');
     await keptByProgram(page, 'zlk_1_1', 'ヤマダ ジロウ');
     await page.reload();
-    await pageReady(page, 'UKETUKE1');
+    await settled(page, 'UKETUKE1');
     assert.equal(await field(page, 'zlk_1_1').inputValue(), 'ヤマダ ジロウ');
 
     // The next page leaves nothing of the first one behind.
     await button(page, 'next').click();
-    await pageReady(page, 'UKETUKE2');
+    await settled(page, 'UKETUKE2');
     const draftPage = await page.evaluate(() => lastState.entryDraft && lastState.entryDraft.page);
     assert.ok(draftPage === null || draftPage === 'FORM/UKETUKE2.HTM', draftPage);
     await button(page, 'close').click();

@@ -5,7 +5,7 @@
 // the time of a page move (store the page, show and fill the next one).
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { openZelka } from './zelka.mjs';
+import { answerMessage, openZelka, settled as settledPage } from './zelka.mjs';
 
 const SECTIONS = ['AA', ...'ABCDEFGHIJKLMNOPQRS'];
 const MENU = {
@@ -33,24 +33,7 @@ async function valueOnceSettled(locator, expected, timeout = 5000) {
 const entry = (z) => z.page.frameLocator('#frame-entry');
 const dialog = (z, name) => z.page.getByRole('dialog', { name });
 
-// Waits until the entry window shows `file` and the program has no page
-// operation under way, and stays so for a moment: the page is filled.
-async function settled(z, file) {
-  await z.page.waitForFunction((want) => {
-    const frame = document.getElementById('frame-entry');
-    const doc = frame.contentDocument;
-    const idle = lastState && !document.getElementById('view-entry').hidden
-      && !lastState.requests.some((r) => !['message', 'input', 'save', 'dialog'].includes(r.kind));
-    const ok = idle && doc && doc.readyState === 'complete' && doc.URL.endsWith(`/FORM/${want}.HTM`);
-    const key = ok ? `${lastState.version}` : '';
-    if (!ok || window.settleKey !== key) {
-      window.settleKey = key;
-      window.settleSince = performance.now();
-      return false;
-    }
-    return performance.now() - window.settleSince > 150;
-  }, file, { polling: 25 });
-}
+const settled = (z, file) => settledPage(z.page, file);
 
 async function mainCommand(z, name) {
   await z.menu.getByRole('button', { name, exact: true }).click();
@@ -179,13 +162,7 @@ async function walkPages(z, what, pages, expected, byMenu = false) {
   console.log(`${what} (ms): ${times.map((t) => t.toFixed(1)).join(' ')}; median ${median(times).toFixed(1)}`);
 }
 
-async function answerMessage(z, text, button) {
-  const box = dialog(z, 'ZELKA2.0 アセスメント表');
-  await box.waitFor();
-  assert.equal(await box.locator('.message-text').innerText(), text);
-  await box.getByRole('button', { name: button }).click();
-  await box.waitFor({ state: 'detached' });
-}
+const answer = (z, text, button) => answerMessage(z.page, text, button);
 
 // Starts a command of the main menu, finds the record by its number in the
 // search and highlights the row whose cells contain `rowText`; 選択 unless told not to.
@@ -322,10 +299,10 @@ test('a new intake over its five pages and an assessment over its twenty are fou
     // The title-bar close asks first: いいえ keeps the window and what was typed,
     // はい closes it and stores nothing of the page.
     await entry(z).locator('[name="zlk_A2_2"]').fill('保存しない');
-    for (const answer of ['いいえ', 'はい']) {
+    for (const button of ['いいえ', 'はい']) {
       await z.page.getByRole('button', { name: '閉じる' }).click();
-      await answerMessage(z, 'データを保存しないで終了しますか？', answer);
-      if (answer === 'いいえ') assert.equal(await entry(z).locator('[name="zlk_A2_2"]').inputValue(), '保存しない');
+      await answer(z, 'データを保存しないで終了しますか？', button);
+      if (button === 'いいえ') assert.equal(await entry(z).locator('[name="zlk_A2_2"]').inputValue(), '保存しない');
     }
     await waitMainShown(z);
     let search = await openRecord(z, 'アセスメントの修正', 101, { rowText: second, choose: false });
@@ -339,7 +316,7 @@ test('a new intake over its five pages and an assessment over its twenty are fou
     // The same client on the first date again: refused, in the era form, and nothing is added.
     await openRecord(z, '新規アセスメント', 101);
     await pickReferenceDate(z, '令和8年11月20日');
-    await answerMessage(z, '既に、整理番号[101]、アセスメント基準日[令和8年11月20日]でデータが登録されています', 'OK');
+    await answer(z, '既に、整理番号[101]、アセスメント基準日[令和8年11月20日]でデータが登録されています', 'OK');
     search = await openRecord(z, 'アセスメントの修正', 101, { choose: false });
     assert.equal(await search.getByRole('row').count(), 3);
   } finally {
@@ -361,7 +338,7 @@ test('a wrong number or date is refused with its message, focused and red, and t
     }, name, { timeout: 5000 });
     const refusedWith = async (message, name) => {
       await nextButton(z).click();
-      await answerMessage(z, message, 'OK');
+      await answer(z, message, 'OK');
       await z.page.waitForFunction((n) => {
         const e = document.getElementById('frame-entry').contentDocument.getElementsByName(n)[0];
         return e.ownerDocument.activeElement === e && e.style.backgroundColor === 'rgb(255, 0, 0)';

@@ -176,31 +176,6 @@ DialogEvent Click(const std::string& control, std::map<std::string, std::string>
   return e;
 }
 
-TEST_F(StoredCommandTest, OpeningCommandsSetTheContextFirst) {
-  RecordContext& ctx = app.context();
-  struct Case {
-    const char* command;
-    const char* table;
-  } cases[] = {{"?UKETUKE_EDIT", kIntakeTable}, {"?assessment_new", "AA"}, {"?Assessment_Edit", "AA"}};
-  for (const auto& c : cases) {  // each search dialog is closed without a choice
-    ctx.new_intake = true;
-    app.HandleEvent(Status(View::kMain, c.command));
-    EXPECT_EQ(ctx.table_name, c.table) << c.command;
-    EXPECT_FALSE(ctx.new_intake) << c.command;
-    EXPECT_EQ(ctx.record_number, 0) << c.command;
-  }
-  EXPECT_EQ(host.dialogs_shown.size(), 3u);
-  EXPECT_FALSE(app.entry_window().IsOpen());
-
-  app.HandleEvent(Status(View::kMain, "?uketuke_new"));
-  EXPECT_EQ(ctx.table_name, kIntakeTable);
-  EXPECT_TRUE(ctx.new_intake);
-  EXPECT_TRUE(app.entry_window().IsOpen());
-  EXPECT_EQ(host.navigations, (std::vector<std::string>{"entry:FORM/UKETUKE1.HTM"}));
-  EXPECT_FALSE(host.visible[View::kMain]);
-  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
-}
-
 // The two CAP commands store the selection of the assessment chosen (and of
 // no other) before the worksheet's save dialog or the list's notice.
 TEST_F(StoredCommandTest, CapCommandsStoreTheSelectionOfTheChosenAssessmentFirst) {
