@@ -4,6 +4,9 @@
 // and can see which tables the rules read.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <climits>
 #include <map>
 #include <optional>
 #include <set>
@@ -96,6 +99,35 @@ inline std::string EvidenceOf(MemoryAssessment& assessment, const std::string& n
   TriggerCol evidence;
   GatherEvidence(FindCap(number), rows, evidence);
   return Describe(evidence);
+}
+
+// One step of a rule test: answers added to the assessment so far (kNull for
+// unanswered), then whether the CAP fires and the evidence it lists, each
+// when given.
+inline constexpr int64_t kNull = INT64_MIN;
+struct Answer {
+  const char* table;
+  const char* column;
+  int64_t value;
+};
+struct Step {
+  std::vector<Answer> set;
+  std::optional<bool> fires;
+  const char* evidence = nullptr;
+};
+
+inline void ExpectSteps(const std::string& cap, std::initializer_list<Step> steps, MemoryAssessment a = {}) {
+  int n = 0;
+  for (const Step& step : steps) {
+    SCOPED_TRACE("CAP " + cap + " step " + std::to_string(++n));
+    for (const Answer& x : step.set) a.Set(x.table, x.column, x.value == kNull ? Value{} : Value{x.value});
+    if (step.fires) {
+      EXPECT_EQ(Triggered(a, cap), *step.fires);
+    }
+    if (step.evidence) {
+      EXPECT_EQ(EvidenceOf(a, cap), step.evidence);
+    }
+  }
 }
 
 }  // namespace zelka::testing
