@@ -105,15 +105,6 @@ TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {
   EXPECT_EQ(rtf.substr(rtf.size() - 3), "}\r\n");
 }
 
-TEST_F(Worksheet, NoCapMeansMessageAndNoFile) {
-  AddAssessment(12, kApril);
-  std::string path = dir.Child("none.rtf");
-  EXPECT_EQ(Write({}, path), WorksheetOutcome::kNoCaps);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.LastMessage(), "CAPされた項目はありませんでしたので、RTFファイルは出力されませんでした。");
-  EXPECT_FALSE(Env::Default().FileExists(path));
-}
-
 TEST_F(Worksheet, MissingOpeningTemplateRetriesThenCancelLeavesNoFile) {
   AddAssessment(12, kApril);
   Set("D", 12, kApril, "d3", int64_t{1});
