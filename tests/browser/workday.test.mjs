@@ -9,7 +9,7 @@ import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { mkdirSync } from 'node:fs';
 import path from 'node:path';
-import { APP_TITLE, ZELKA_BIN, openZelka } from './zelka.mjs';
+import { APP_TITLE, ZELKA_BIN, answerMessage, openZelka, settled } from './zelka.mjs';
 
 const shots = process.env.ZELKA_SHOTS || '';
 
@@ -30,16 +30,10 @@ const caretIn = (z, name) => z.page.waitForFunction((n) => document.activeElemen
 // What the page head says: name|number|date.
 const head = (z) => entry(z).locator('.record output').evaluateAll((list) => list.map((o) => o.value).join('|'));
 
-async function shows(z, file) {
-  await z.page.waitForFunction((want) => {
-    const doc = document.getElementById('frame-entry').contentDocument;
-    return doc && doc.readyState === 'complete' && doc.URL.endsWith(`/FORM/${want}.HTM`)
-      && !lastState.requests.some((r) => r.kind === 'navigate' || r.kind === 'writeForm');
-  }, file);
-}
+const shows = (z, file) => settled(z.page, file);
 
-async function message(z, text, title = APP_TITLE) {
-  const box = dialog(z, title).last();
+async function message(z, text) {
+  const box = dialog(z, APP_TITLE);
   await box.waitFor();
   assert.equal(await box.locator('.message-text').innerText(), text);
   return box;
@@ -130,9 +124,10 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
 
     // A reference date an era does not reach says why; 令和元年 from the calendar.
     const dateBox = await newAssessment(z, 31, '平成31年5月1日');
+    await dialog(z, APP_TITLE).waitFor();
     await shot(z, 'refused-era');
-    await answer(await message(z, '基準日の指定の仕方が間違っています\n'
-      + '平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。'), 'OK');
+    await answerMessage(z.page, '基準日の指定の仕方が間違っています\n'
+      + '平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。');
     await dateBox.getByRole('button', { name: '...' }).click();
     await years.selectOption('2019');
     await picker.getByLabel('月', { exact: true }).selectOption('5');
@@ -175,7 +170,7 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
 
     // The same client and day again: the date as Japanese users read it.
     await newAssessment(z, 31, 'R1.5.1');
-    await answer(await message(z, '既に、整理番号[31]、アセスメント基準日[令和元年05月01日]でデータが登録されています'), 'OK');
+    await answerMessage(z.page, '既に、整理番号[31]、アセスメント基準日[令和元年05月01日]でデータが登録されています');
   } finally {
     await z.close();
   }
