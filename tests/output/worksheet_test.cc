@@ -64,7 +64,7 @@ TEST(WriteRtfBlock, GroupsItemsAndSeparators) {
 }
 
 TEST_F(Worksheet, AskSaveFileNameSettingsAndCancel) {
-  store.AddAssessment(12, kApril, "ヤマダ　ハナコ");
+  AddAssessment(12, kApril, "ヤマダ　ハナコ");
   host.QueueSavePath("");
   EXPECT_EQ(CreateKento(context, host, 12, kApril), WorksheetOutcome::kAbandoned);
   ASSERT_EQ(host.save_dialogs.size(), 1u);
