@@ -8,6 +8,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "shell/entry_window.h"
 #include "shell/host.h"
 #include "store/record_context.h"
+#include "store/store_startup.h"
 #include "util/env.h"
 #include "util/settings_buffer.h"
 
@@ -46,6 +48,14 @@ class App {
   // Closes the database; the context no longer refers to it.
   void CloseDatabase();
 
+  // Keeps the thorough check of the store that runs after start-up (nullptr:
+  // stops and drops it). The main loop reports its result between events.
+  void WatchStoreCheck(std::unique_ptr<BackgroundStoreCheck> check) { store_check_ = std::move(check); }
+  // The check's result once it is there, and then never again.
+  std::optional<std::string> TakeStoreCheckResult();
+  // Lets the check run to its end (it completes the start's rotation) and drops it.
+  void FinishStoreCheck();
+
   // Ends the main loop after the current event.
   void RequestQuit() { quit_requested_ = true; }
   bool quit_requested() const { return quit_requested_; }
@@ -63,6 +73,7 @@ class App {
   RecordContext context_;
   CapEngine cap_engine_;
   EntryWindow entry_window_;
+  std::unique_ptr<BackgroundStoreCheck> store_check_;
   bool quit_requested_ = false;
 };
 

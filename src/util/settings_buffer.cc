@@ -37,7 +37,7 @@ bool DecodeSettings(std::string bytes, std::string* text) {
 
 void SettingsBuffer::ClearPrivateAppBuf() { sections_.clear(); }
 
-void SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, Host* host) {
+std::string SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, Host* host) {
   ClearPrivateAppBuf();
   std::string error;
   std::string bytes, text;
@@ -50,9 +50,10 @@ void SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, Host* h
   } else {
     error = LoadLines(text, host);
   }
-  if (!error.empty() && host)
-    host->ShowMessage("設定ファイルを読み込めませんでした。\r" + path + "\r" + error, Buttons::kOk,
-                      Icon::kCritical, kTitle);
+  if (error.empty()) return "";
+  std::string message = "設定ファイルを読み込めませんでした。\r" + path + "\r" + error;
+  if (host) host->ShowMessage(message, Buttons::kOk, Icon::kCritical, kTitle);
+  return message;
 }
 
 std::string SettingsBuffer::LoadLines(std::string_view text, Host* host) {

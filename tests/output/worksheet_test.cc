@@ -4,11 +4,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <sstream>
 
 #include "cap/cap_catalogue.h"
 #include "cap/store_fixture.h"
 #include "output/rtf_text.h"
 #include "output/worksheet.h"
+#include "output/worksheet_batch.h"
 #include "shell/scripted_host.h"
 #include "util/cp932.h"
 
@@ -56,6 +59,9 @@ TEST(RtfText, EscapesSyntaxAndEveryNonAsciiCharacter) {
   EXPECT_EQ(RtfEscape("ﾚ"), "\\u-102?");
   EXPECT_EQ(RtfEscape("𠀋"), "\\u-10176?\\u-9205?");
   EXPECT_EQ(RtfAsciiOnly("\\par ソ"), "\\par \\u12477?");
+  // Control characters never reach the document raw.
+  EXPECT_EQ(RtfEscape(std::string("a\0b\x1b\tc\r\nd\re\nf\x7f", 15)), "ab\\tab c\\line d\\line e\\line f");
+  EXPECT_EQ(RtfAsciiOnly(std::string("\\par\0\x01\t\r\n", 9)), "\\par\t\r\n");
 }
 
 TEST(WriteRtfBlock, GroupsItemsAndSeparators) {
@@ -143,6 +149,53 @@ TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
   EXPECT_EQ(Write({"6"}, path), WorksheetOutcome::kFailed);
   EXPECT_NE(host.LastMessage().find("D 表の行がありません"), std::string::npos) << host.LastMessage();
   EXPECT_FALSE(Env::Default().FileExists(path));
+}
+
+// The batch command fails with status 1, naming the file, whenever the
+// worksheet would lack what it is made of or would replace a program file.
+TEST(WorksheetCommand, FailsNamingTheFileItCannotUse) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* name;
+    const char* named;  // the file the message must name
+    std::function<void(const std::string& dir)> spoil;
+    const char* out = "w.rtf";
+  } cases[] = {
+      {"written", nullptr, [](const std::string&) {}},
+      {"settings missing", "ZELKA20.PRA", [](const std::string& d) { fs::remove(d + "/ZELKA20.PRA"); }},
+      {"settings empty", "ZELKA20.PRA", [](const std::string& d) { Env::Default().WriteFile(d + "/ZELKA20.PRA", ""); }},
+      {"settings unreadable", "ZELKA20.PRA",
+       [](const std::string& d) {
+         fs::remove(d + "/ZELKA20.PRA");
+         fs::create_directory(d + "/ZELKA20.PRA");
+       }},
+      {"template neither UTF-8 nor CP932", "CAP_BEGIN_RTF.DAT",
+       [](const std::string& d) { Env::Default().WriteFile(d + "/CAP_BEGIN_RTF.DAT", "{\\rtf1 \xFF\xFF}"); }},
+      {"output over the store", "ZELKA20.mdb", [](const std::string&) {}, "ZELKA20.mdb"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StoreFixture store;
+    store.AddAssessment(12, kApril);
+    store.Set("D", 12, kApril, "d3", int64_t{1});
+    c.spoil(store.dir.path());
+    auto bytes = [](const std::string& path) {
+      std::string contents;
+      return Env::Default().ReadFile(path, &contents) ? contents : "<missing>";
+    };
+    std::string out = store.dir.Child(c.out), before = bytes(out);
+    std::ostringstream messages, errors;
+    int status = RunWorksheetCommand(store.dir.path(), 12, kApril, out, messages, errors);
+    if (!c.named) {
+      EXPECT_EQ(status, 0) << errors.str();
+      EXPECT_EQ(messages.str(), "CAP検討用紙を作成しました。\n");
+      continue;
+    }
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(errors.str().find(c.named), std::string::npos) << errors.str();
+    EXPECT_EQ(messages.str().find("作成しました"), std::string::npos) << messages.str();
+    EXPECT_EQ(bytes(out), before);
+  }
 }
 
 // A real RTF reader must find every Japanese text intact.

@@ -1,7 +1,10 @@
 // The zelka program as a process: its command line contract, the single
 // running copy and an orderly end on signals.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -115,6 +118,8 @@ TEST_F(ProgramTest, PrintsItsUrlAndEndsInOrderOnEitherSignal) {
 TEST_F(ProgramTest, SecondCopyRefusesAndLeavesTheFirstAlone) {
   Process first(Run());
   ASSERT_TRUE(first.ReadLine().starts_with("http://127.0.0.1:"));
+  // The first copy's check after start-up completes its rotation.
+  for (int i = 0; i < 500 && std::filesystem::exists(dir.Child("_ZELKA20.mdb.new")); ++i) usleep(10000);
   std::string live = ReadBytes(dir.Child("ZELKA20.mdb"));
   std::string previous = ReadBytes(dir.Child("_ZELKA20.mdb"));
 
@@ -122,8 +127,8 @@ TEST_F(ProgramTest, SecondCopyRefusesAndLeavesTheFirstAlone) {
   EXPECT_EQ(second.ReadLine(), "");  // no URL: it never serves
   EXPECT_EQ(second.ReadAllErrors(), "既に起動されているので、終了します。\n");
   EXPECT_NE(second.Wait(), 0);
-  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), live);
-  EXPECT_EQ(ReadBytes(dir.Child("_ZELKA20.mdb")), previous);
+  EXPECT_TRUE(ReadBytes(dir.Child("ZELKA20.mdb")) == live);
+  EXPECT_TRUE(ReadBytes(dir.Child("_ZELKA20.mdb")) == previous);
 
   first.Signal(SIGTERM);
   EXPECT_EQ(first.Wait(), 0);
@@ -139,13 +144,62 @@ TEST_F(ProgramTest, CommandLineMistakesExitWithStatusTwo) {
   EXPECT_EQ(help.Wait(), 0);
 }
 
-TEST_F(ProgramTest, StoreThatCannotBeOpenedEndsBeforeServing) {
-  testing::WriteBytes(dir.Child("ZELKA20.mdb"), "not a database");
-  Process zelka(Run());
-  EXPECT_EQ(zelka.ReadLine(), "");
-  EXPECT_NE(zelka.ReadAllErrors().find(dir.Child("ZELKA20.mdb")), std::string::npos);
-  EXPECT_EQ(zelka.Wait(), 1);
-  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), "not a database");
+// A port taken by another program.
+struct Listener {
+  Listener() {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    listen(fd, 1);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+  }
+  ~Listener() { close(fd); }
+  int fd, port;
+};
+
+// Every failure ends with status 1 and a message, before serving, and leaves
+// both database files as they were.
+TEST_F(ProgramTest, FailuresEndWithStatusOneTouchingNeitherDatabaseFile) {
+  std::string live = dir.Child("ZELKA20.mdb"), previous = dir.Child("_ZELKA20.mdb");
+  Listener taken;
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* damage;  // written over ZELKA20.mdb first, when not null
+  } cases[] = {
+      {"port in use", {program, "--app-dir", dir.path(), "--port", std::to_string(taken.port), "--no-browser"}},
+      {"no good copy", Run(), "not a database"},
+      {"worksheet over the store",
+       {program, "worksheet", "--app-dir", dir.path(), "--id", "1", "--date", "2003-07-01", "--out", live}},
+      {"verify over the previous copy", {program, "verify", "--app-dir", dir.path(), "--out", previous}},
+      {"verify on a damaged store", {program, "verify", "--app-dir", dir.path(), "--out", dir.Child("v.txt")},
+       ""},
+      {"init over a used folder", {program, "init", "--app-dir", dir.path()}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::copy_file(live, previous, std::filesystem::copy_options::overwrite_existing);
+    if (c.damage) testing::WriteBytes(live, c.damage);
+    if (c.damage) testing::WriteBytes(previous, c.damage);
+    std::string before_live = ReadBytes(live), before_previous = ReadBytes(previous);
+    Process zelka(c.args);
+    EXPECT_EQ(zelka.ReadLine(), "");
+    EXPECT_NE(zelka.ReadAllErrors(), "");
+    EXPECT_EQ(zelka.Wait(), 1);
+    EXPECT_TRUE(ReadBytes(live) == before_live);
+    EXPECT_TRUE(ReadBytes(previous) == before_previous);
+    EXPECT_FALSE(std::filesystem::exists(live + ".compact"));
+    if (c.damage) {
+      std::filesystem::remove(live);
+      std::filesystem::remove(previous);
+      FaultInjectingEnv env;
+      LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "store/schema.h"
 #include "store_fixture.h"
@@ -268,6 +269,24 @@ TEST_F(StoreTest, TransactionsCommitOrRollBackAsAWhole) {
   }),
                StoreError);
   EXPECT_EQ(db_->OpenTable("相談受付表").RecordCount(), 1);
+  // When SQLite has rolled back by itself (a full disk), the first failure is
+  // the one passed on, at any depth.
+  for (int depth : {1, 2}) {
+    try {
+      db_->InTransaction([&] {
+        AddIntake(*db_, 6, "六");
+        auto fail = [&] {
+          sqlite3_exec(db_->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+          throw StoreError("database or disk is full");
+        };
+        if (depth == 1) fail();
+        db_->InTransaction(fail);
+      });
+      ADD_FAILURE();
+    } catch (const StoreError& e) {
+      EXPECT_STREQ(e.what(), "database or disk is full");
+    }
+  }
   // And the connection is usable afterwards.
   AddIntake(*db_, 5, "五");
   EXPECT_EQ(db_->OpenTable("相談受付表").RecordCount(), 2);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <memory>
 #include <string>
@@ -40,6 +41,21 @@ inline const char kSmallCatalogue[] =
     "O\tO1-A\t2\t0\t\tcheck\t1\tO\t薬\t薬A\t\n"
     "O\tO1-B\t2\t0\t\tcheck\t1\tO\t薬\t薬B\t\n"
     "O\tO2-A\t4\t0\t\tnumber\t0\tO\t薬\t数\t\n";
+
+// Makes an index of the intake table disagree with its rows, as damage only
+// the thorough check finds (a compaction copies such an index as it is). An
+// empty table gets one row first.
+inline void DamageAnIndex(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db,
+               "INSERT INTO [相談受付表]([整理番号], [1-1]) SELECT 990001, 'x'"
+               " WHERE NOT EXISTS (SELECT 1 FROM [相談受付表]);"
+               "CREATE INDEX probe ON [相談受付表]([1-1]); PRAGMA writable_schema=ON;"
+               "UPDATE sqlite_master SET sql='CREATE INDEX probe ON [相談受付表]([整理番号])' WHERE name='probe'",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
 
 inline Catalogue SmallCatalogue() { return Catalogue::Parse(kSmallCatalogue, "small"); }
 
