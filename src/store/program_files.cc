@@ -16,9 +16,15 @@ constexpr const char* kOwnFiles[] = {
 };
 constexpr const char* kOwnFolders[] = {"MainMenu", "FORM", "PDF", "catalogue", "web"};
 
+// The file a write to `path` would reach: links followed even where their
+// target does not exist yet (a dangling link still leads the write there).
 fs::path Resolved(const fs::path& path) {
   std::error_code ec;
   fs::path absolute = fs::absolute(path, ec);
+  for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(absolute, ec)); ++hops) {
+    fs::path parent = fs::weakly_canonical(absolute.parent_path(), ec);
+    absolute = (parent / fs::read_symlink(absolute, ec)).lexically_normal();
+  }
   fs::path resolved = fs::weakly_canonical(absolute, ec);
   return ec ? absolute.lexically_normal() : resolved;
 }

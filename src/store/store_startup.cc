@@ -198,7 +198,7 @@ void RequireFreeSpace(const StorePaths& paths, const std::string& source, Env& e
   if (!env.FileSize(source, &size) || !env.FreeSpace(paths.dir, &free)) return;  // VACUUM will tell
   uint64_t needed = size + size / 10 + (1 << 20);
   if (free < needed)
-    throw StoreError("空き容量が足りないため、データベースファイル " + source + " を圧縮できません。" + paths.dir +
+    throw StoreError("空き容量が足りないため、データベースファイル " + source + " の写しを作れません。" + paths.dir +
                      " のあるディスクに " + Megabytes(needed) + " 以上の空きが必要です（今は " + Megabytes(free) +
                      "）。ファイルは何も変えていません。");
 }

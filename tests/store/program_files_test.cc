@@ -20,6 +20,7 @@ TEST(OutputFileTest, TheProgramsOwnFilesAreRefusedUnderAnySpelling) {
     ASSERT_TRUE(Env::Default().WriteFile(dir.Child(file), "x"));
   fs::create_hard_link(dir.Child("ZELKA20.mdb"), dir.Child("other/link"));
   fs::create_symlink(dir.path(), dir.Child("other/up"));
+  fs::create_symlink("../_ZELKA20.mdb", dir.Child("other/dangling"));
   struct Case {
     std::string path;
     bool refused;
@@ -35,6 +36,7 @@ TEST(OutputFileTest, TheProgramsOwnFilesAreRefusedUnderAnySpelling) {
       {dir.Child("other/../ZELKA20.mdb"), true},
       {dir.Child("other/up/ZELKA20.PRA"), true},
       {dir.Child("other/link"), true},
+      {dir.Child("other/dangling"), true},  // the write would create _ZELKA20.mdb
       {fs::read_symlink("/proc/self/exe").string(), true},
       {dir.Child("worksheet.rtf"), false},
       {dir.Child("other/ZELKA20.mdb"), false},
