@@ -172,6 +172,10 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
 
   // The whole document is ASCII; the conversion only confirms it is CP932.
   std::string bytes = Utf8ToCp932(document, [](char32_t c) { return RtfUnicodeEscape(c); });
+  if (std::string refused = OutputFileProblem(context.app_dir, path); !refused.empty()) {
+    reporter.Critical(refused);
+    return WorksheetOutcome::kFailed;
+  }
   std::string error;
   while (!context.env.WriteFile(path, bytes, &error)) {
     if (!reporter.Retry(path + " に書き込めません: " + error)) return WorksheetOutcome::kAbandoned;

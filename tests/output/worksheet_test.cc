@@ -142,6 +142,15 @@ TEST_F(Worksheet, MissingOpeningTemplateRetriesThenCancelLeavesNoFile) {
   EXPECT_FALSE(Env::Default().FileExists(path));
 }
 
+TEST_F(Worksheet, TheProgramsOwnFileIsRefusedAsTheWorksheet) {
+  store.AddAssessment(12, kApril);
+  store.Set("D", 12, kApril, "d3", int64_t{1});
+  std::string settings_file = Read(store.dir.Child("ZELKA20.PRA"));
+  EXPECT_EQ(Write({"6"}, store.dir.Child("ZELKA20.PRA")), WorksheetOutcome::kFailed);
+  EXPECT_NE(host.LastMessage().find("プログラムのファイル ZELKA20.PRA"), std::string::npos) << host.LastMessage();
+  EXPECT_EQ(Read(store.dir.Child("ZELKA20.PRA")), settings_file);
+}
+
 TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
   store.AddAssessment(12, kApril);
   store.db->Execute("DELETE FROM [D] WHERE [整理番号]=12");
