@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "shell/app.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/store_startup.h"
 
 namespace zelka {
@@ -46,7 +46,7 @@ bool OpenStore(App& app, std::string* error, StoreStartup* report, const std::fu
 }
 
 void ShowMainWindow(App& app, const StoreStartup& store) {
-  app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), &app.host());
+  app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), MessageBoxWarning(app.host()));
   if (store.recovered) app.host().ShowMessage(kRecoveredMessage, Buttons::kOk, Icon::kInformation);
   if (store.restored)
     app.host().ShowMessage(kRestoredMessage + store.set_aside, Buttons::kOk, Icon::kInformation);
