@@ -181,7 +181,7 @@ TEST_F(StartupTest, FirstStartCreatesAnEmptyStoreAndLaterStartsKeepThePreviousSt
 // replace _ZELKA20.mdb.
 struct Damage {
   const char* name;
-  std::function<void(const std::string& live, const Catalogue&)> apply;
+  std::function<void(const std::string& live)> apply;
 };
 
 void Truncate(const std::string& path, double fraction, int64_t minus = 0) {
@@ -190,45 +190,59 @@ void Truncate(const std::string& path, double fraction, int64_t minus = 0) {
 
 std::vector<Damage> Damages() {
   return {
-      {"empty file", [](const std::string& p, const Catalogue&) { std::ofstream(p, std::ios::trunc); }},
-      {"cut inside the header", [](const std::string& p, const Catalogue&) { fs::resize_file(p, 60); }},
-      {"cut at half", [](const std::string& p, const Catalogue&) { Truncate(p, 0.5); }},
-      {"cut in a page", [](const std::string& p, const Catalogue&) { Truncate(p, 1, 100); }},
-      {"cut to one page", [](const std::string& p, const Catalogue&) { fs::resize_file(p, 4096); }},
+      {"empty file", [](const std::string& p) { std::ofstream(p, std::ios::trunc); }},
+      {"cut inside the header", [](const std::string& p) { fs::resize_file(p, 60); }},
+      {"cut at half", [](const std::string& p) { Truncate(p, 0.5); }},
+      {"cut in a page", [](const std::string& p) { Truncate(p, 1, 100); }},
+      {"cut to one page", [](const std::string& p) { fs::resize_file(p, 4096); }},
       {"random bytes",
-       [](const std::string& p, const Catalogue&) {
+       [](const std::string& p) {
          std::mt19937 random(7);
          std::string bytes(65536, '\0');
          for (char& c : bytes) c = static_cast<char>(random());
          std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
        }},
       {"database without the program's tables",
-       [](const std::string& p, const Catalogue&) {
+       [](const std::string& p) {
          fs::remove(p);
          sqlite3* db = nullptr;
          sqlite3_open(p.c_str(), &db);
          sqlite3_exec(db, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x')", nullptr, nullptr, nullptr);
          sqlite3_close(db);
        }},
-      {"folder", [](const std::string& p, const Catalogue&) {
+      {"folder", [](const std::string& p) {
          fs::remove(p);
          fs::create_directories(p + "/inside");
        }}};
 }
 
-// Every damage with a good _ZELKA20.mdb: a batch open and a start without a
-// question refuse with advice, No touches nothing, Yes restores and keeps
-// the damaged file aside.
+// Every damage: without a good _ZELKA20.mdb nothing is asked or touched;
+// with one, a batch open and a start without a question refuse with advice,
+// No touches nothing, Yes restores and keeps the damaged file aside.
 TEST_F(StartupTest, AnUnusableLiveFileNeverReplacesTheGoodPreviousOne) {
   for (const Damage& damage : Damages()) {
     SCOPED_TRACE(damage.name);
     fs::remove_all(dir_.path());
     fs::create_directories(dir_.path());
-    MakeStoreWithRows(Previous());
     MakeStoreWithRows();
-    damage.apply(Live(), catalogue_);
-    const std::string live = Bytes(Live()), previous = Bytes(Previous());
+    damage.apply(Live());
+    Env::Default().WriteFile(Previous(), std::string(100, 'x'));
+    const std::string live = Bytes(Live());
+    std::string question;
+    auto answer = [&](bool yes) { return [&, yes](const std::string& q) { return question = q, yes; }; };
+    try {
+      Start(Env::Default(), answer(true));
+      ADD_FAILURE() << "started without a good copy";
+    } catch (const StoreError& e) {
+      EXPECT_TRUE(Contains(e.what(), Live()) && Contains(e.what(), "どちらのファイルも変えずに")) << e.what();
+    }
+    EXPECT_EQ(question, "");
+    EXPECT_TRUE(Bytes(Live()) == live);
+    EXPECT_EQ(Bytes(Previous()), std::string(100, 'x'));
 
+    fs::remove(Previous());
+    MakeStoreWithRows(Previous());
+    const std::string previous = Bytes(Previous());
     try {
       OpenStoreForBatch(dir_.path(), Env::Default());
       ADD_FAILURE() << "the batch open accepted it";
@@ -236,48 +250,17 @@ TEST_F(StartupTest, AnUnusableLiveFileNeverReplacesTheGoodPreviousOne) {
       EXPECT_TRUE(Contains(e.what(), Live()) && Contains(e.what(), "zelka --app-dir")) << e.what();
     }
     EXPECT_THROW(Start(Env::Default()), StoreError);
-    std::string question;
-    try {
-      Start(Env::Default(), [&](const std::string& q) { return question = q, false; });
-      ADD_FAILURE() << "No started the program";
-    } catch (const StoreDeclined&) {
-    }
+    EXPECT_THROW(Start(Env::Default(), answer(false)), StoreDeclined);
     EXPECT_TRUE(Contains(question, "ZELKA20.mdb を開けません") && Contains(question, "_ZELKA20.mdb から復元"))
         << question;
-    EXPECT_TRUE(Bytes(Live()) == live);
-    EXPECT_TRUE(Bytes(Previous()) == previous);
+    EXPECT_TRUE(Bytes(Live()) == live && Bytes(Previous()) == previous);
     ExpectNoLeftovers();
 
     StoreStartup report;
-    Start(Env::Default(), [](const std::string&) { return true; }, &report)->Close();
+    Start(Env::Default(), answer(true), &report)->Close();
     EXPECT_TRUE(report.restored);
     EXPECT_TRUE(Bytes(report.set_aside) == live);
-    EXPECT_TRUE(HoldsAllRows(Live()));
-    EXPECT_TRUE(HoldsAllRows(Previous()));
-  }
-}
-
-TEST_F(StartupTest, WithoutAGoodCopyNothingIsTouchedAndNothingAsked) {
-  for (const Damage& damage : Damages()) {
-    SCOPED_TRACE(damage.name);
-    for (bool previous_exists : {false, true}) {
-      fs::remove_all(dir_.path());
-      fs::create_directories(dir_.path());
-      MakeStoreWithRows();
-      damage.apply(Live(), catalogue_);
-      if (previous_exists) Env::Default().WriteFile(Previous(), std::string(100, 'x'));
-      const std::string live = Bytes(Live()), previous = Bytes(Previous());
-      bool asked = false;
-      try {
-        Start(Env::Default(), [&](const std::string&) { return asked = true; });
-        ADD_FAILURE();
-      } catch (const StoreError& e) {
-        EXPECT_TRUE(Contains(e.what(), Live()) && Contains(e.what(), "どちらのファイルも変えずに")) << e.what();
-      }
-      EXPECT_FALSE(asked);
-      EXPECT_TRUE(Bytes(Live()) == live);
-      EXPECT_TRUE(Bytes(Previous()) == previous);
-    }
+    EXPECT_TRUE(HoldsAllRows(Live()) && HoldsAllRows(Previous()));
   }
 }
 
@@ -320,17 +303,11 @@ TEST_F(StartupTest, InitRefusesAFolderWithEitherDatabaseFile) {
       fs::remove_all(app);
       fs::create_directories(app);
       MakeStoreWithRows(app + "/" + name);
-      damage.apply(app + "/" + name, catalogue_);
+      damage.apply(app + "/" + name);
       std::string before = Bytes(app + "/" + name);
       EXPECT_THROW(LayOutProgramDirectory(source.path(), app, Env::Default()), StoreError);
       EXPECT_TRUE(Bytes(app + "/" + name) == before);
     }
-}
-
-TEST_F(StartupTest, LeftoversOfAKilledStartAreRemoved) {
-  MakeStoreWithRows();
-  for (const char* leftover : kLeftovers) Env::Default().WriteFile(dir_.Child(leftover), "half a file");
-  ExpectNextStartFindsAllRows();
 }
 
 TEST_F(StartupTest, TooLittleFreeSpaceStopsTheStartBeforeAnythingChanges) {
@@ -350,24 +327,20 @@ TEST_F(StartupTest, TooLittleFreeSpaceStopsTheStartBeforeAnythingChanges) {
   EXPECT_TRUE(Bytes(Previous()) == previous);
 }
 
+// Fails each file-changing step of a compaction, a copy, a recovery of a
+// missing file and a restore in turn.
 TEST_F(StartupTest, AFailureAtAnyStepLosesNothing) {
-  for (bool many_free_pages : {true, false})
-    FailEveryStep([&] { fs::remove(Live()), MakeStoreWithRows(many_free_pages); }, {}, false);
-}
-
-TEST_F(StartupTest, AFailureAtAnyStepOfARecoveryLosesNothing) {
-  MakeStoreWithRows(Previous());
-  FailEveryStep([&] { fs::remove(Live()); }, {}, false);
-}
-
-TEST_F(StartupTest, AFailureAtAnyStepOfARestoreLosesNothing) {
-  MakeStoreWithRows(Previous());
-  auto setup = [&] {
+  auto fresh = [&](bool many_free_pages) {
     for (const auto& entry : fs::directory_iterator(dir_.path()))
       if (entry.path().filename() != kPreviousDatabaseFile) fs::remove_all(entry.path());
-    Env::Default().WriteFile(Live(), "");
+    MakeStoreWithRows(many_free_pages);
   };
-  FailEveryStep(setup, [](const std::string&) { return true; }, true);
+  MakeStoreWithRows(Previous());
+  auto yes = [](const std::string&) { return true; };
+  FailEveryStep([&] { fresh(true); }, {}, false);
+  FailEveryStep([&] { fresh(false); }, {}, false);
+  FailEveryStep([&] { fresh(false), fs::remove(Live()); }, {}, false);
+  FailEveryStep([&] { fresh(false), Env::Default().WriteFile(Live(), ""); }, yes, true);
 }
 
 // Kills a start at every step (as a power cut would): the next start finds
