@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cap/cap_catalogue.h"
-#include "cap/store_fixture.h"
+#include "support/store.h"
 #include "output/rtf_text.h"
 #include "output/worksheet.h"
 #include "host/scripted_host.h"
@@ -20,37 +20,30 @@ namespace {
 
 const Date kApril{2003, 4, 1};
 
-class Worksheet : public ::testing::Test {
+class Worksheet : public StoreTest {
  protected:
-  Worksheet() { settings.SetPrivateAppBuf(store.dir.Child("ZELKA20.PRA"), Env::Default(), nullptr); }
+  Worksheet() {
+    for (const char* file : {"CAP_BEGIN_RTF.DAT", "CAP_BOTTOM_RTF.DAT", "ZELKA20.PRA"})
+      std::filesystem::copy_file(SourceAppDir() + "/" + file, dir.Child(file));
+    settings.SetPrivateAppBuf(dir.Child("ZELKA20.PRA"), Env::Default(), nullptr);
+  }
 
   // Stores a selection row with the given slot numbers and writes the worksheet.
   WorksheetOutcome Write(const std::vector<std::string>& numbers, const std::string& path) {
-    std::string sql = "INSERT INTO [CAP選定] ([整理番号], [基準日]";
-    std::vector<Value> params{int64_t{12}, kApril.IsoDate()};
+    std::map<std::string, Value> row{{"整理番号", int64_t{12}}, {"基準日", kApril.IsoDate()}};
     for (size_t i = 0; i < numbers.size(); ++i) {
-      sql += ", [" + CapNumberColumn(static_cast<int>(i) + 1) + "], [" + CapNameColumn(static_cast<int>(i) + 1) + "]";
-      params.push_back(numbers[i]);
-      int index = FindCap(numbers[i]);
-      params.push_back(index < 0 ? std::string("?") : std::string(kCapCatalogue[index].name));
+      const int index = FindCap(numbers[i]);
+      row[CapNumberColumn(static_cast<int>(i) + 1)] = numbers[i];
+      row[CapNameColumn(static_cast<int>(i) + 1)] = index < 0 ? "?" : std::string(kCapCatalogue[index].name);
     }
-    sql += ") VALUES (?1, ?2";
-    for (size_t i = 2; i < params.size(); ++i) sql += ", ?" + std::to_string(i + 1);
-    store.db->Execute(sql + ")", params);
+    AddRow("CAP選定", row);
     host.QueueSavePath(path);
     return CreateKento(context, host, 12, kApril);
   }
-  std::string Read(const std::string& path) {
-    std::string bytes;
-    Env::Default().ReadFile(path, &bytes);
-    return bytes;
-  }
 
-  StoreFixture store;
   SettingsBuffer settings;
   CapEngine engine;
-  ScriptedHost host;
-  WorksheetContext context{*store.db, engine, settings, Env::Default(), store.dir.path()};
+  WorksheetContext context{*db, engine, settings, Env::Default(), dir.path()};
 };
 
 TEST(RtfText, EscapesSyntaxAndEveryNonAsciiCharacter) {
@@ -90,10 +83,10 @@ TEST_F(Worksheet, AskSaveFileNameSettingsAndCancel) {
 }
 
 TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {
-  store.AddAssessment(12, kApril, "表\\{ソ}");
-  store.Set("C", 12, kApril, "c1", int64_t{2});
-  store.Set("D", 12, kApril, "d3", int64_t{1});
-  std::string path = store.dir.Child("w.rtf");
+  AddAssessment(12, kApril, "表\\{ソ}");
+  Set("C", 12, kApril, "c1", int64_t{2});
+  Set("D", 12, kApril, "d3", int64_t{1});
+  std::string path = dir.Child("w.rtf");
   ASSERT_EQ(Write({"5", "99", "6"}, path), WorksheetOutcome::kWritten);
   ASSERT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(host.messages[0].text, "対応していないCAPです\n");
@@ -102,7 +95,7 @@ TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {
   EXPECT_EQ(host.messages[1].text, "CAP検討用紙を作成しました。");
   EXPECT_EQ(host.messages[1].icon, Icon::kInformation);
 
-  std::string rtf = Read(path);
+  std::string rtf = ReadBytes(path);
   for (unsigned char c : rtf) ASSERT_LT(c, 0x80) << "the document is pure ASCII, hence CP932";
   EXPECT_NE(rtf.find("\\u-30616?\\\\\\{\\u12477?\\}"), std::string::npos) << "client name escaped";
   std::string separator = settings.GetPrivateAppBuf("RTF", "APPEND_LINE");
@@ -118,22 +111,13 @@ TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {
   EXPECT_EQ(rtf.substr(rtf.size() - 3), "}\r\n");
 }
 
-TEST_F(Worksheet, NoCapMeansMessageAndNoFile) {
-  store.AddAssessment(12, kApril);
-  std::string path = store.dir.Child("none.rtf");
-  EXPECT_EQ(Write({}, path), WorksheetOutcome::kNoCaps);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.LastMessage(), "CAPされた項目はありませんでしたので、RTFファイルは出力されませんでした。");
-  EXPECT_FALSE(Env::Default().FileExists(path));
-}
-
 TEST_F(Worksheet, MissingOpeningTemplateRetriesThenCancelLeavesNoFile) {
-  store.AddAssessment(12, kApril);
-  store.Set("D", 12, kApril, "d3", int64_t{1});
-  std::filesystem::rename(store.dir.Child("CAP_BEGIN_RTF.DAT"), store.dir.Child("saved"));
+  AddAssessment(12, kApril);
+  Set("D", 12, kApril, "d3", int64_t{1});
+  std::filesystem::rename(dir.Child("CAP_BEGIN_RTF.DAT"), dir.Child("saved"));
   host.QueueAnswer(Answer::kOk);
   host.QueueAnswer(Answer::kCancel);
-  std::string path = store.dir.Child("w.rtf");
+  std::string path = dir.Child("w.rtf");
   EXPECT_EQ(Write({"6"}, path), WorksheetOutcome::kAbandoned);
   ASSERT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(host.messages[0].title, "エラーが発生しました");
@@ -143,18 +127,18 @@ TEST_F(Worksheet, MissingOpeningTemplateRetriesThenCancelLeavesNoFile) {
 }
 
 TEST_F(Worksheet, TheProgramsOwnFileIsRefusedAsTheWorksheet) {
-  store.AddAssessment(12, kApril);
-  store.Set("D", 12, kApril, "d3", int64_t{1});
-  std::string settings_file = Read(store.dir.Child("ZELKA20.PRA"));
-  EXPECT_EQ(Write({"6"}, store.dir.Child("ZELKA20.PRA")), WorksheetOutcome::kFailed);
+  AddAssessment(12, kApril);
+  Set("D", 12, kApril, "d3", int64_t{1});
+  std::string settings_file = ReadBytes(dir.Child("ZELKA20.PRA"));
+  EXPECT_EQ(Write({"6"}, dir.Child("ZELKA20.PRA")), WorksheetOutcome::kFailed);
   EXPECT_NE(host.LastMessage().find("プログラムのファイル ZELKA20.PRA"), std::string::npos) << host.LastMessage();
-  EXPECT_EQ(Read(store.dir.Child("ZELKA20.PRA")), settings_file);
+  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.PRA")), settings_file);
 }
 
 TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
-  store.AddAssessment(12, kApril);
-  store.db->Execute("DELETE FROM [D] WHERE [整理番号]=12");
-  std::string path = store.dir.Child("w.rtf");
+  AddAssessment(12, kApril);
+  db->Execute("DELETE FROM [D] WHERE [整理番号]=12");
+  std::string path = dir.Child("w.rtf");
   EXPECT_EQ(Write({"6"}, path), WorksheetOutcome::kFailed);
   EXPECT_NE(host.LastMessage().find("D 表の行がありません"), std::string::npos) << host.LastMessage();
   EXPECT_FALSE(Env::Default().FileExists(path));
@@ -162,66 +146,58 @@ TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
 
 // The batch command fails with status 1, naming the file, whenever the
 // worksheet would lack what it is made of or would replace a program file.
-TEST(WorksheetCommand, FailsNamingTheFileItCannotUse) {
+TEST_F(Worksheet, TheCommandFailsNamingTheFileItCannotUse) {
   namespace fs = std::filesystem;
   struct Case {
-    const char* name;
-    const char* named;  // the file the message must name
-    std::function<void(const std::string& dir)> spoil;
-    const char* out = "w.rtf";
+    const char* named;  // the file the message must name; nullptr: written
+    std::function<void()> spoil;
+    std::string out;
   } cases[] = {
-      {"written", nullptr, [](const std::string&) {}},
-      {"settings missing", "ZELKA20.PRA", [](const std::string& d) { fs::remove(d + "/ZELKA20.PRA"); }},
-      {"settings empty", "ZELKA20.PRA", [](const std::string& d) { Env::Default().WriteFile(d + "/ZELKA20.PRA", ""); }},
-      {"settings unreadable", "ZELKA20.PRA",
-       [](const std::string& d) {
-         fs::remove(d + "/ZELKA20.PRA");
-         fs::create_directory(d + "/ZELKA20.PRA");
-       }},
-      {"template neither UTF-8 nor CP932", "CAP_BEGIN_RTF.DAT",
-       [](const std::string& d) { Env::Default().WriteFile(d + "/CAP_BEGIN_RTF.DAT", "{\\rtf1 \xFF\xFF}"); }},
-      {"output over the store", "ZELKA20.mdb", [](const std::string&) {}, "ZELKA20.mdb"},
+      {nullptr, [] {}, "w.rtf"},
+      {"ZELKA20.PRA", [&] { fs::remove(dir.Child("ZELKA20.PRA")); }, "w.rtf"},
+      {"ZELKA20.PRA", [&] { Env::Default().WriteFile(dir.Child("ZELKA20.PRA"), ""); }, "w.rtf"},
+      {"ZELKA20.PRA", [&] { fs::remove(dir.Child("ZELKA20.PRA")), fs::create_directory(dir.Child("ZELKA20.PRA")); },
+       "w.rtf"},
+      {"CAP_BEGIN_RTF.DAT", [&] { Env::Default().WriteFile(dir.Child("CAP_BEGIN_RTF.DAT"), "{\\rtf1 \xFF\xFF}"); },
+       "w.rtf"},
+      {"ZELKA20.mdb", [] {}, "ZELKA20.mdb"},
   };
+  AddAssessment(12, kApril);
+  Set("D", 12, kApril, "d3", int64_t{1});
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    StoreFixture store;
-    store.AddAssessment(12, kApril);
-    store.Set("D", 12, kApril, "d3", int64_t{1});
-    c.spoil(store.dir.path());
-    auto bytes = [](const std::string& path) {
-      std::string contents;
-      return Env::Default().ReadFile(path, &contents) ? contents : "<missing>";
-    };
-    std::string out = store.dir.Child(c.out), before = bytes(out);
-    std::ostringstream messages, errors;
-    int status = RunWorksheetCommand(store.dir.path(), 12, kApril, out, messages, errors);
-    if (!c.named) {
-      EXPECT_EQ(status, 0) << errors.str();
-      EXPECT_EQ(messages.str(), "CAP検討用紙を作成しました。\n");
-      continue;
+    SCOPED_TRACE(c.named ? c.named : "written");
+    for (const char* file : {"CAP_BEGIN_RTF.DAT", "ZELKA20.PRA"}) {
+      fs::remove_all(dir.Child(file));
+      fs::copy_file(SourceAppDir() + "/" + file, dir.Child(file));
     }
-    EXPECT_EQ(status, 1);
+    fs::remove(dir.Child("w.rtf"));
+    c.spoil();
+    std::string out = dir.Child(c.out), before = ReadBytes(out);
+    std::ostringstream messages, errors;
+    int status = RunWorksheetCommand(dir.path(), 12, kApril, out, messages, errors);
+    EXPECT_EQ(status, c.named ? 1 : 0) << errors.str();
+    EXPECT_EQ(messages.str(), c.named ? "" : "CAP検討用紙を作成しました。\n");
+    if (!c.named) continue;
     EXPECT_NE(errors.str().find(c.named), std::string::npos) << errors.str();
-    EXPECT_EQ(messages.str().find("作成しました"), std::string::npos) << messages.str();
-    EXPECT_EQ(bytes(out), before);
+    EXPECT_TRUE(ReadBytes(out) == before);
   }
 }
 
 // A real RTF reader must find every Japanese text intact.
 TEST_F(Worksheet, ReadsBackThroughAnRtfReader) {
   if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "soffice is not installed";
-  store.AddAssessment(12, kApril, "表\\{ソ}能");
-  store.Set("J", 12, kApril, "j1-x", int64_t{2});
-  store.Set("L", 12, kApril, "l1-a", int64_t{1});
-  store.Set("L", 12, kApril, "l2-b", int64_t{1});
-  store.Set("O", 12, kApril, "o1-a", int64_t{1});
-  std::string path = store.dir.Child("w.rtf");
+  AddAssessment(12, kApril, "表\\{ソ}能");
+  Set("J", 12, kApril, "j1-x", int64_t{2});
+  Set("L", 12, kApril, "l1-a", int64_t{1});
+  Set("L", 12, kApril, "l2-b", int64_t{1});
+  Set("O", 12, kApril, "o1-a", int64_t{1});
+  std::string path = dir.Child("w.rtf");
   ASSERT_EQ(Write({"14", "16", "28"}, path), WorksheetOutcome::kWritten);
-  std::string command = "cd " + store.dir.path() + " && soffice -env:UserInstallation=file://" +
-                        store.dir.Child("profile") + " --headless --convert-to txt:Text --outdir " +
-                        store.dir.path() + " w.rtf >/dev/null 2>&1";
+  std::string command = "cd " + dir.path() + " && soffice -env:UserInstallation=file://" +
+                        dir.Child("profile") + " --headless --convert-to txt:Text --outdir " +
+                        dir.path() + " w.rtf >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  std::string text = Read(store.dir.Child("w.txt"));
+  std::string text = ReadBytes(dir.Child("w.txt"));
   for (const char* expected : {"CAP検討用紙", "表\\{ソ}能", "16.栄養", "疾患", " J1x=2", "体重", "食事摂取",
                                "28.環境評価", "居住環境", " O1a=ﾚ", "検討内容", "結論"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;

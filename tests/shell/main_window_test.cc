@@ -6,7 +6,7 @@
 
 #include "shell/commands.h"
 #include "shell_fixture.h"
-#include "store/store_fixture.h"
+#include "support/store.h"
 
 namespace zelka {
 namespace {
@@ -30,7 +30,6 @@ class SequenceHost : public ScriptedHost {
   std::vector<std::string> sequence;
 };
 
-using testing::ReadBytes;
 using testing::WriteBytes;
 
 TEST_F(MainWindowTest, VersionBoxFromTheShellMenu) {
@@ -109,31 +108,6 @@ TEST_F(MainWindowTest, ShutdownAndTheCloseBoxEndTheLoopWithoutAsking) {
 
 // --- The store at start-up ------------------------------------------------------
 
-TEST_F(MainWindowTest, StoreIsCompactedAndOpenedKeepingThePreviousCopy) {
-  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
-  std::string before = ReadBytes(dir.Child("ZELKA20.mdb"));
-  std::string error;
-  ASSERT_TRUE(OpenStore(app, &error)) << error;
-  EXPECT_NE(app.database(), nullptr);
-  EXPECT_EQ(app.context().db, app.database());
-  app.WatchStoreCheck(std::make_unique<BackgroundStoreCheck>(dir.path(), Env::Default()));
-  app.Run();  // nothing queued: the host shuts down, the check ends, and the database is closed
-  EXPECT_EQ(app.context().db, nullptr);
-  EXPECT_TRUE(ReadBytes(dir.Child("_ZELKA20.mdb")) == before);
-}
-
-TEST_F(MainWindowTest, StoreThatCannotBeOpenedIsNamedAndKept) {
-  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
-  std::string garbage = "this is not a database, but it is somebody's data\n";
-  WriteBytes(dir.Child("ZELKA20.mdb"), garbage);
-  std::string error;
-  EXPECT_FALSE(OpenStore(app, &error));
-  EXPECT_NE(error.find("ZELKA20.mdb"), std::string::npos) << error;
-  EXPECT_EQ(app.database(), nullptr);
-  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), garbage);
-  EXPECT_TRUE(host.messages.empty());  // standard error, not a browser, tells the user
-}
-
 TEST_F(MainWindowTest, MissingCatalogueForANewStoreIsNamed) {
   std::string error;
   EXPECT_FALSE(OpenStore(app, &error));
@@ -155,22 +129,6 @@ TEST_F(MainWindowTest, StoreRestoredFromThePreviousCopyIsTold) {
   EXPECT_EQ(host.navigations.back(), "main:MainMenu/MainMenuFr.htm");
 }
 
-TEST_F(MainWindowTest, SecondCopyTouchesNothing) {
-  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
-  std::string before = ReadBytes(dir.Child("ZELKA20.mdb"));
-  SingleInstanceLock first, second;
-  std::ostringstream err;
-  ASSERT_TRUE(ClaimProgramDirectory(dir.path(), first, err));
-  EXPECT_FALSE(ClaimProgramDirectory(dir.path(), second, err));
-  EXPECT_EQ(err.str(), "既に起動されているので、終了します。\n");
-  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), before);
-  EXPECT_FALSE(env.FileExists(dir.Child("_ZELKA20.mdb")));
-
-  std::ostringstream missing;
-  EXPECT_FALSE(ClaimProgramDirectory(dir.Child("nowhere"), second, missing));
-  EXPECT_NE(missing.str().find("がありません"), std::string::npos) << missing.str();
-}
-
 TEST_F(MainWindowTest, UnusableStoreIsRestoredFromThePreviousCopyOnlyOnYes) {
   LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
   ASSERT_TRUE(env.CopyFile(dir.Child("ZELKA20.mdb"), dir.Child("_ZELKA20.mdb")));
@@ -187,7 +145,9 @@ TEST_F(MainWindowTest, UnusableStoreIsRestoredFromThePreviousCopyOnlyOnYes) {
     EXPECT_EQ(host.messages.back().buttons, Buttons::kYesNo);
     EXPECT_NE(host.messages.back().text.find("_ZELKA20.mdb から復元しますか"), std::string::npos);
     EXPECT_EQ(opened, answer == Answer::kYes) << error;
-    if (!opened) EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), "");
+    if (!opened) {
+      EXPECT_EQ(testing::ReadBytes(dir.Child("ZELKA20.mdb")), "");
+    }
   }
   ShowMainWindow(app, report);
   EXPECT_EQ(host.LastMessage(), kRestoredMessage + report.set_aside);

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <random>
 
-#include "store_fixture.h"
+#include "support/store.h"
 #include "util/fake_env.h"
 
 namespace zelka {
