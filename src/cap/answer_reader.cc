@@ -43,19 +43,19 @@ int8_t CodeOf(sqlite3_value* cell) {
   }
 }
 
-// Finds the assessments of a row by its key.
+// Finds the blocks of the sheet for a table's rows by their keys.
 class KeyIndex {
  public:
-  explicit KeyIndex(const std::vector<AssessmentKey>& keys) : keys_(keys.size()), next_of_client_(keys.size(), -1) {
+  explicit KeyIndex(AnswerSheet& sheet)
+      : sheet_(sheet), block_keys_(sheet.size(), Key{0, -4}), next_of_client_(sheet.size(), -1) {
+    const std::vector<AssessmentKey>& keys = sheet.keys();
     by_key_.reserve(keys.size());
     std::unordered_map<int64_t, int64_t> last_of_client;
     for (size_t i = 0; i < keys.size(); ++i) {
       const int64_t number = keys[i].record_number;
-      keys_[i] = Key{number, PackedDate(keys[i].reference_date)};
-      auto [held, added] = by_key_.emplace(keys_[i], i);
+      auto [held, added] = by_key_.emplace(Key{number, PackedDate(keys[i].reference_date)}, i);
       if (!added) {  // a repeated key: its answers are those of the first
         repeats_.emplace_back(held->second, i);
-        keys_[i].date = -3;  // never found
         continue;
       }
       auto [last, new_client] = last_of_client.emplace(number, static_cast<int64_t>(i));
@@ -69,34 +69,29 @@ class KeyIndex {
   }
 
   // Starts the next table.
-  void Restart() {
-    previous_.swap(current_);
-    current_.clear();
-  }
+  void Restart() { last_ = -1; }
 
-  // The assessment with this key, or -1, for the next row of the table. The
-  // section tables are mostly stored in one order (an assessment's rows are
-  // added together), so the assessment of the same row of the table read
-  // before is tried first.
+  // The block of the assessment with this key, or -1. A table's rows go to
+  // the blocks one after the other when the table is stored in the order of
+  // the table read first (an assessment's rows are added together), so the
+  // block after the last found is tried first.
   int64_t Find(int64_t number, int64_t date) {
-    size_t row = current_.size();
-    int64_t found = -1;
     const Key key{number, date};
-    if (row < previous_.size() && previous_[row] >= 0 && keys_[previous_[row]] == key) {
-      found = previous_[row];
-    } else if (auto held = by_key_.find(key); held != by_key_.end()) {
-      found = static_cast<int64_t>(held->second);
-    }
-    current_.push_back(found);
-    return found;
+    size_t guess = static_cast<size_t>(last_ + 1);
+    if (guess < block_keys_.size() && block_keys_[guess] == key) return last_ = static_cast<int64_t>(guess);
+    auto held = by_key_.find(key);
+    if (held == by_key_.end()) return -1;
+    size_t block = sheet_.Block(held->second);
+    block_keys_[block] = key;
+    return last_ = static_cast<int64_t>(block);
   }
 
-  // The first assessment of a client (-1 when none), and the next one after i.
+  // The first assessment of a client (-1 when none), and the next one after it.
   int64_t FirstOfClient(int64_t number) const {
     auto found = first_of_client_.find(number);
     return found == first_of_client_.end() ? -1 : static_cast<int64_t>(found->second);
   }
-  int64_t NextOfClient(int64_t i) const { return next_of_client_[i]; }
+  int64_t NextOfClient(int64_t assessment) const { return next_of_client_[assessment]; }
 
   // (first, later) for every key that table A repeats.
   const std::vector<std::pair<size_t, size_t>>& repeats() const { return repeats_; }
@@ -113,12 +108,13 @@ class KeyIndex {
       return static_cast<size_t>(h ^ (h >> 32));
     }
   };
-  std::vector<Key> keys_;
+  AnswerSheet& sheet_;
+  std::vector<Key> block_keys_;  // the key of each block given out here
   std::vector<int64_t> next_of_client_;
   std::unordered_map<Key, size_t, KeyHash> by_key_;
   std::unordered_map<int64_t, size_t> first_of_client_;
   std::vector<std::pair<size_t, size_t>> repeats_;
-  std::vector<int64_t> previous_, current_;  // the assessment of each row of a table, -1 for none
+  int64_t last_ = -1;
 };
 
 // Reads one table of kRuleItems into the sheet; `one` limits the query to that key.
@@ -168,41 +164,45 @@ void ReadTable(Database& db, int table, AnswerSheet& sheet, KeyIndex& index, con
   }
   index.Restart();
   std::vector<int8_t> codes(slots);
+  std::vector<size_t> blocks;  // of the row's assessments
   while (query.Step()) {
     // A 整理番号 other than a whole number, or a 基準日 other than text, is no key's.
     sqlite3_value* number = query.Cell(0);
     const bool whole = sqlite3_value_type(number) == SQLITE_INTEGER;
-    int64_t target = -1;
+    blocks.clear();
     if (by_client) {
-      if (whole) target = index.FirstOfClient(sqlite3_value_int64(number));
-    } else {
-      sqlite3_value* date = query.Cell(1);
-      target = whole && sqlite3_value_type(date) == SQLITE_TEXT
-                   ? index.Find(sqlite3_value_int64(number), PackedDate(cap_sql::TextOf(date)))
-                   : index.Find(0, -1);
+      if (whole)
+        for (int64_t a = index.FirstOfClient(sqlite3_value_int64(number)); a >= 0; a = index.NextOfClient(a))
+          blocks.push_back(sheet.Block(a));
+    } else if (whole && sqlite3_value_type(query.Cell(1)) == SQLITE_TEXT) {
+      int64_t block = index.Find(sqlite3_value_int64(number), PackedDate(cap_sql::TextOf(query.Cell(1))));
+      if (block >= 0) blocks.push_back(block);
     }
-    if (target < 0) continue;
+    if (blocks.empty()) continue;
     for (int k = 0; k < slots; ++k) codes[k] = column_of[k] < 0 ? 0 : CodeOf(query.Cell(column_of[k]));
-    for (; target >= 0; target = by_client ? index.NextOfClient(target) : -1) {
-      if (!sheet.TakeRow(target, table)) continue;
+    for (size_t block : blocks) {
+      if (!sheet.TakeRow(block, table)) continue;
       for (int k = 0; k < slots; ++k) {
         if (column_of[k] < 0) {
-          sheet.SetMissingColumn(target, first_slot + k);
+          sheet.SetMissingColumn(block, first_slot + k);
           continue;
         }
-        sheet.SetCode(target, first_slot + k, codes[k]);
-        if (sheet.keeps_values()) sheet.KeepValue(target, first_slot + k, query.Get(column_of[k]));
+        sheet.SetCode(block, first_slot + k, codes[k]);
+        if (sheet.keeps_values()) sheet.KeepValue(block, first_slot + k, query.Get(column_of[k]));
       }
       if (name_column >= 0 && sqlite3_value_type(query.Cell(name_column)) != SQLITE_NULL)
-        sheet.SetClientName(target, ValueText(query.Get(name_column)));
+        sheet.SetClientName(block, ValueText(query.Get(name_column)));
     }
   }
 }
 
 AnswerSheet Read(Database& db, std::vector<AssessmentKey> keys, const AssessmentKey* one, bool keep_values) {
   AnswerSheet sheet(std::move(keys), keep_values);
-  KeyIndex index(sheet.keys());
-  for (int table = 0; table < kRuleTableCount; ++table) ReadTable(db, table, sheet, index, one);
+  KeyIndex index(sheet);
+  // The section tables first, so that the blocks follow their stored order.
+  for (int table = 0; table < kRuleTableCount; ++table)
+    if (table != kClientTable) ReadTable(db, table, sheet, index, one);
+  ReadTable(db, kClientTable, sheet, index, one);
   for (auto [first, later] : index.repeats()) sheet.CopyAnswers(first, later);
   return sheet;
 }

@@ -48,15 +48,18 @@ int64_t GetNum(const Value& value) {
 
 // ---- Answers --------------------------------------------------------------------
 
-Answers::Answers(const AnswerSheet& sheet, size_t index)
-    : sheet_(sheet), index_(index), codes_(sheet.codes_.data() + index * kRuleItemCount) {}
+Answers::Answers(const AnswerSheet& sheet, size_t assessment)
+    : sheet_(sheet),
+      assessment_(assessment),
+      block_(sheet.block_of_[assessment]),
+      codes_(sheet.codes_.data() + block_ * kRuleItemCount) {}
 
-const AssessmentKey& Answers::key() const { return sheet_.keys_[index_]; }
+const AssessmentKey& Answers::key() const { return sheet_.keys_[assessment_]; }
 
 void Answers::Row(Table table) const {
   std::string name(table.name());
   if (sheet_.missing_tables_ >> table.index() & 1) throw CapError("表 " + name + " がありません");
-  if (!(sheet_.rows_[index_] >> table.index() & 1)) throw CapError(name + " 表の行がありません");
+  if (!(sheet_.rows_[block_] >> table.index() & 1)) throw CapError(name + " 表の行がありません");
 }
 
 void Answers::Missing(Table table, Item item) const {
@@ -67,13 +70,13 @@ void Answers::Missing(Table table, Item item) const {
 const Value& Answers::Get(Table table, Item item) const {
   Num(table, item);
   if (!sheet_.keep_values_) throw std::logic_error("この回答表は値を保持していません");
-  return sheet_.values_[index_ * kRuleItemCount + item.slot()];
+  return sheet_.values_[block_ * kRuleItemCount + item.slot()];
 }
 
 const std::optional<std::string>& Answers::ClientName() const {
   Row("AA");
   if (sheet_.name_column_missing_) throw CapError("表 AA に項目 AA-1 がありません");
-  return sheet_.names_[index_];
+  return sheet_.names_[block_];
 }
 
 // ---- AnswerSheet ----------------------------------------------------------------
@@ -81,21 +84,23 @@ const std::optional<std::string>& Answers::ClientName() const {
 AnswerSheet::AnswerSheet(std::vector<AssessmentKey> keys, bool keep_values)
     : keys_(std::move(keys)),
       keep_values_(keep_values),
-      codes_(keys_.size() * kRuleItemCount, kNoRow),
-      rows_(keys_.size()),
-      values_(keep_values ? keys_.size() * kRuleItemCount : 0),
-      names_(keys_.size()) {}
+      block_of_(keys_.size(), static_cast<uint32_t>(keys_.size())),
+      codes_((keys_.size() + 1) * kRuleItemCount, kNoRow),
+      rows_(keys_.size() + 1),
+      values_(keep_values ? (keys_.size() + 1) * kRuleItemCount : 0),
+      names_(keys_.size() + 1) {}
 
-void AnswerSheet::SetValue(size_t index, int slot, Value value) {
-  SetCode(index, slot, AnswerCode(GetNum(value)));
-  if (keep_values_) KeepValue(index, slot, std::move(value));
+void AnswerSheet::SetValue(size_t block, int slot, Value value) {
+  SetCode(block, slot, AnswerCode(GetNum(value)));
+  if (keep_values_) KeepValue(block, slot, std::move(value));
 }
 
-void AnswerSheet::KeepValue(size_t index, int slot, Value value) {
-  values_[index * kRuleItemCount + slot] = std::move(value);
+void AnswerSheet::KeepValue(size_t block, int slot, Value value) {
+  values_[block * kRuleItemCount + slot] = std::move(value);
 }
 
-void AnswerSheet::CopyAnswers(size_t from, size_t to) {
+void AnswerSheet::CopyAnswers(size_t from_assessment, size_t to_assessment) {
+  size_t from = block_of_[from_assessment], to = Block(to_assessment);
   std::copy_n(codes_.begin() + from * kRuleItemCount, kRuleItemCount, codes_.begin() + to * kRuleItemCount);
   if (keep_values_)
     std::copy_n(values_.begin() + from * kRuleItemCount, kRuleItemCount, values_.begin() + to * kRuleItemCount);

@@ -65,7 +65,7 @@ class AnswerSheet;
 // a missing column or a missing table is a CapError when a rule reads it.
 class Answers {
  public:
-  Answers(const AnswerSheet& sheet, size_t index);
+  Answers(const AnswerSheet& sheet, size_t assessment);
 
   const AssessmentKey& key() const;
 
@@ -85,7 +85,8 @@ class Answers {
  private:
   [[noreturn]] void Missing(Table table, Item item) const;
   const AnswerSheet& sheet_;
-  size_t index_;
+  size_t assessment_;
+  size_t block_;
   const int8_t* codes_;
 };
 
@@ -95,30 +96,39 @@ class AnswerSheet {
   explicit AnswerSheet(std::vector<AssessmentKey> keys, bool keep_values = false);
 
   size_t size() const { return keys_.size(); }
-  const AssessmentKey& key(size_t index) const { return keys_[index]; }
+  const AssessmentKey& key(size_t assessment) const { return keys_[assessment]; }
   const std::vector<AssessmentKey>& keys() const { return keys_; }
   bool keeps_values() const { return keep_values_; }
-  Answers operator[](size_t index) const { return Answers(*this, index); }
+  Answers operator[](size_t assessment) const { return Answers(*this, assessment); }
 
-  // Filling. A row found for an assessment, whose items are then set one by
-  // one (a column the table lacks with SetMissingColumn). False when the row
-  // was found before: the first row found counts.
-  bool TakeRow(size_t index, int table) {
-    uint32_t& rows = rows_[index];
+  // Filling. The answers of an assessment are kept in a block of their own;
+  // Block gives the next free block to an assessment asked for the first
+  // time, so that rows read in a table's stored order fill the blocks one
+  // after the other, and the tables stored in the same order do too.
+  size_t Block(size_t assessment) {
+    uint32_t& block = block_of_[assessment];
+    if (block == keys_.size()) block = next_block_++;
+    return block;
+  }
+  // A row found for the assessment of a block, whose items are then set one
+  // by one (a column the table lacks with SetMissingColumn). False when the
+  // row was found before: the first row found counts.
+  bool TakeRow(size_t block, int table) {
+    uint32_t& rows = rows_[block];
     if (rows >> table & 1) return false;
     rows |= 1u << table;
     return true;
   }
-  void SetCode(size_t index, int slot, int8_t code) { codes_[index * kRuleItemCount + slot] = code; }
-  void SetMissingColumn(size_t index, int slot) { SetCode(index, slot, kNoColumn); }
+  void SetCode(size_t block, int slot, int8_t code) { codes_[block * kRuleItemCount + slot] = code; }
+  void SetMissingColumn(size_t block, int slot) { SetCode(block, slot, kNoColumn); }
   // The answer from a stored value (also kept, when the sheet keeps values).
-  void SetValue(size_t index, int slot, Value value);
-  void KeepValue(size_t index, int slot, Value value);
-  void SetClientName(size_t index, std::string name) { names_[index] = std::move(name); }
+  void SetValue(size_t block, int slot, Value value);
+  void KeepValue(size_t block, int slot, Value value);
+  void SetClientName(size_t block, std::string name) { names_[block] = std::move(name); }
   void SetTableMissing(int table) { missing_tables_ |= 1u << table; }
   void SetNameColumnMissing() { name_column_missing_ = true; }
   // Gives an assessment the answers of another (a key that table A repeats).
-  void CopyAnswers(size_t from, size_t to);
+  void CopyAnswers(size_t from_assessment, size_t to_assessment);
 
  private:
   friend class Answers;
@@ -128,8 +138,12 @@ class AnswerSheet {
 
   std::vector<AssessmentKey> keys_;
   bool keep_values_;
-  std::vector<int8_t> codes_;        // kRuleItemCount per assessment
-  std::vector<uint32_t> rows_;       // bit t: the row of table t was found
+  // One block per assessment, and one more that stays empty: the block of
+  // every assessment not yet given one.
+  std::vector<uint32_t> block_of_;
+  uint32_t next_block_ = 0;
+  std::vector<int8_t> codes_;        // kRuleItemCount per block
+  std::vector<uint32_t> rows_;       // per block, bit t: the row of table t was found
   std::vector<Value> values_;        // as codes_, when kept
   std::vector<std::optional<std::string>> names_;
   uint32_t missing_tables_ = 0;

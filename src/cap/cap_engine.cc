@@ -49,20 +49,23 @@ VerificationResult RecomputeAllSelections(Database& db, const std::function<void
   SmallPageCache small_cache(db);
   db.InTransaction([&] {
     CapStore store(db);
-    AnswerSheet sheet = ReadAllAnswers(db, store.Assessments());
-    const long total = static_cast<long>(sheet.size());
-    const long step = std::max(1L, total / 100);
+    std::vector<AssessmentKey> keys = store.Assessments();
+    const long total = static_cast<long>(keys.size());
+    progress(0, total);
+    AnswerSheet sheet = ReadAllAnswers(db, std::move(keys));
     result.caps.resize(sheet.size());
-    for (size_t i = 0; i < sheet.size(); ++i) {
-      if (static_cast<long>(i) % step == 0) progress(static_cast<long>(i), total);
+    for (size_t i = 0; i < sheet.size(); ++i)
       result.caps[i] = ForAssessment(sheet.key(i), [&] {
         ClientName(sheet[i]);
         return TriggeredCaps(sheet[i]);
       });
-    }
+    // Progress counts the rows written, the longest step after the reading.
     store.DeleteAllSelections();
-    for (size_t i = 0; i < sheet.size(); ++i)
+    const long step = std::max(1L, total / 100);
+    for (size_t i = 0; i < sheet.size(); ++i) {
+      if (i > 0 && static_cast<long>(i) % step == 0) progress(static_cast<long>(i), total);
       ForAssessment(sheet.key(i), [&] { store.SaveSelection(sheet.key(i), ClientName(sheet[i]), result.caps[i]); });
+    }
     progress(total, total);
     result.keys = sheet.keys();
   });
@@ -88,14 +91,17 @@ void AppendExportLine(std::string& text, int64_t record_number, uint64_t caps) {
   text += "\r\n";
 }
 
-}  // namespace
-
-std::string VerificationExport(const VerificationResult& result) {
-  std::string text = ExportHeader();
-  text.reserve(text.size() + result.keys.size() * (2 * kCapCount + 12));
+// The data lines of a run's export: ASCII, the same bytes in UTF-8 and CP932.
+std::string ExportLines(const VerificationResult& result) {
+  std::string text;
+  text.reserve(result.keys.size() * (2 * kCapCount + 12));
   for (size_t i = 0; i < result.keys.size(); ++i) AppendExportLine(text, result.keys[i].record_number, result.caps[i]);
   return text;
 }
+
+}  // namespace
+
+std::string VerificationExport(const VerificationResult& result) { return ExportHeader() + ExportLines(result); }
 
 std::string VerificationExport(Database& db) {
   std::string text = ExportHeader();
@@ -117,9 +123,10 @@ std::string VerificationExport(Database& db) {
 
 bool WriteVerificationExport(const VerificationResult& result, Env& env, const std::string& path,
                              std::string* error) {
-  std::string bytes = Utf8ToCp932(VerificationExport(result), [](char32_t c) -> std::string {
+  std::string bytes = Utf8ToCp932(ExportHeader(), [](char32_t c) -> std::string {
     throw Cp932Error("CP932で書けない文字 U+" + std::to_string(static_cast<unsigned long>(c)));
   });
+  bytes += ExportLines(result);
   return env.WriteFile(path, bytes, error);
 }
 

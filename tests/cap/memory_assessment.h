@@ -29,18 +29,19 @@ using StoredRows = std::map<std::string, std::map<std::string, Value>>;
 // from `rows` has no row, a column absent from its row is missing.
 inline AnswerSheet SheetOf(const AssessmentKey& key, const StoredRows& rows) {
   AnswerSheet sheet({key}, true);
+  const size_t block = sheet.Block(0);
   for (int table = 0; table < kRuleTableCount; ++table) {
     auto row = rows.find(std::string(kRuleItems[table].table));
     if (row == rows.end()) continue;
-    sheet.TakeRow(0, table);
+    sheet.TakeRow(block, table);
     for (int slot = kFirstSlot[table]; slot < kFirstSlot[table + 1]; ++slot) {
       auto cell = row->second.find(UpperAscii(kItemInfo[slot].code));
-      if (cell == row->second.end()) sheet.SetMissingColumn(0, slot);
-      else sheet.SetValue(0, slot, cell->second);
+      if (cell == row->second.end()) sheet.SetMissingColumn(block, slot);
+      else sheet.SetValue(block, slot, cell->second);
     }
     auto name = row->second.find("AA-1");
     if (table == kClientTable && name != row->second.end() && !IsNull(name->second))
-      sheet.SetClientName(0, ValueText(name->second));
+      sheet.SetClientName(block, ValueText(name->second));
   }
   return sheet;
 }
