@@ -6,15 +6,15 @@
 
 #include <atomic>
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cap/cap_engine.h"
 #include "shell/cli.h"
 #include "shell/entry_window.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/record_context.h"
 #include "util/env.h"
 #include "util/settings_buffer.h"
@@ -46,6 +46,12 @@ class App {
   // Closes the database; the context no longer refers to it.
   void CloseDatabase();
 
+  // Shows a window that is not modal. When one with the same caption is open
+  // already, that one is shown again and the new one is dropped.
+  void ShowModeless(std::unique_ptr<Dialog> window);
+  // The open window that is not modal with this caption, or nullptr.
+  Dialog* Modeless(const std::string& caption);
+
   // Ends the main loop after the current event.
   void RequestQuit() { quit_requested_ = true; }
   bool quit_requested() const { return quit_requested_; }
@@ -63,6 +69,7 @@ class App {
   RecordContext context_;
   CapEngine cap_engine_;
   EntryWindow entry_window_;
+  std::vector<std::unique_ptr<Dialog>> windows_;  // open, not modal
   bool quit_requested_ = false;
 };
 
@@ -82,11 +89,5 @@ class SignalWatcher {
   std::atomic<bool> stopping_{false};
   std::thread thread_;
 };
-
-// Runs the application as the command line says (mode kRun): claims the
-// program directory, opens the store, serves the browser host, prints its URL
-// on `out`, opens the browser, and runs until quit or a signal. Returns the
-// exit status; problems go to `err`.
-int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostream& err);
 
 }  // namespace zelka
