@@ -93,10 +93,10 @@ bool AnyOf(const Answers& answers, Table table, const Family& family, Test test)
 // How many members of a family it holds for (all are read).
 int CountOf(const Answers& answers, Table table, const Family& family, Test test);
 
-// Records one item in the evidence: its stored value (the overload: of the
-// column in the section row), or, with `check`, "ﾚ" for a stored 1 and "ﾁｪｯｸなし" for
-// anything else. The item joins its group, which is added when it is new.
-// An unanswered value recorded without check shows as empty text.
+// Records one item in the evidence: its stored value, or, with `check`, "ﾚ"
+// for a stored 1 and "ﾁｪｯｸなし" for anything else. The item joins its group,
+// which is added when it is new. An unanswered value recorded without check
+// shows as empty text.
 void AddTrigger(TriggerCol& evidence, const zelka::Value& value, const std::string& group,
                 const std::string& label, bool check);
 
