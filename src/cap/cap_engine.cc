@@ -91,17 +91,19 @@ void AppendExportLine(std::string& text, int64_t record_number, uint64_t caps) {
   text += "\r\n";
 }
 
-// The data lines of a run's export: ASCII, the same bytes in UTF-8 and CP932.
-std::string ExportLines(const VerificationResult& result) {
-  std::string text;
-  text.reserve(result.keys.size() * (2 * kCapCount + 12));
+// Appends the data lines of a run's export: ASCII, the same bytes in UTF-8 and CP932.
+void AppendExportLines(std::string& text, const VerificationResult& result) {
+  text.reserve(text.size() + result.keys.size() * (2 * kCapCount + 12));
   for (size_t i = 0; i < result.keys.size(); ++i) AppendExportLine(text, result.keys[i].record_number, result.caps[i]);
-  return text;
 }
 
 }  // namespace
 
-std::string VerificationExport(const VerificationResult& result) { return ExportHeader() + ExportLines(result); }
+std::string VerificationExport(const VerificationResult& result) {
+  std::string text = ExportHeader();
+  AppendExportLines(text, result);
+  return text;
+}
 
 std::string VerificationExport(Database& db) {
   std::string text = ExportHeader();
@@ -126,7 +128,7 @@ bool WriteVerificationExport(const VerificationResult& result, Env& env, const s
   std::string bytes = Utf8ToCp932(ExportHeader(), [](char32_t c) -> std::string {
     throw Cp932Error("CP932で書けない文字 U+" + std::to_string(static_cast<unsigned long>(c)));
   });
-  bytes += ExportLines(result);
+  AppendExportLines(bytes, result);
   return env.WriteFile(path, bytes, error);
 }
 
