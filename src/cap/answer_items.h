@@ -132,7 +132,7 @@ inline int NotInRuleItems() { return -1; }
 // A section table a rule reads, found in the list when the rule is compiled.
 class Table {
  public:
-  consteval Table(const char* name)  // NOLINT: rules write the table's name
+  consteval Table(const char* name)  // implicit: rules write the name
       : index_(static_cast<uint8_t>(FindRuleTable(name) >= 0 ? FindRuleTable(name) : answer_items::NotInRuleItems())) {}
 
   static constexpr Table At(int index) { return Table(static_cast<uint8_t>(index)); }
@@ -148,7 +148,7 @@ class Table {
 // An item a rule reads: its slot, found in the list when the rule is compiled.
 class Item {
  public:
-  consteval Item(const char* code)  // NOLINT: rules write the item's code
+  consteval Item(const char* code)  // implicit: rules write the code
       : slot_(static_cast<uint16_t>(FindRuleItem(code) >= 0 ? FindRuleItem(code) : answer_items::NotInRuleItems())) {}
   static constexpr Item AtSlot(int slot) { return Item(static_cast<uint16_t>(slot)); }
 
