@@ -19,14 +19,14 @@
 #include "cap/cap_engine.h"
 #include "cap/cap_store.h"
 #include "cap/memory_assessment.h"
-#include "cap/store_fixture.h"
+#include "support/store.h"
 
 namespace zelka::testing {
 namespace {
 
-class GeneratedStore : public ::testing::Test {
+class GeneratedStore : public StoreTest {
  protected:
-  GeneratedStore() : catalogue_(Catalogue::Load(SourceAppDir() + "/catalogue/items.tsv")) {
+  GeneratedStore() {
     std::vector<AssessmentKey> keys;
     for (int64_t client = 1; client <= 120; ++client)
       for (int k = 0; k < 1 + static_cast<int>(client % 4); ++k)
@@ -40,11 +40,11 @@ class GeneratedStore : public ::testing::Test {
     for (size_t i = 0; i < keys.size(); ++i) positions[keys[i].record_number].push_back(i);
     for (const auto& [client, at] : positions)
       for (size_t k = 0; k < at.size(); ++k) other_order[at[k]] = keys[at[at.size() - 1 - k]];
-    store.db->InTransaction([&] {
-      for (const TableDef& table : catalogue_.tables()) {
+    db->InTransaction([&] {
+      for (const TableDef& table : DeliveredCatalogue().tables()) {
         if (table.name == "AA") {
           for (const AssessmentKey& key : keys)
-            if (store.db->Query("SELECT 1 FROM [AA] WHERE [整理番号]=?1", {key.record_number}).empty())
+            if (db->Query("SELECT 1 FROM [AA] WHERE [整理番号]=?1", {key.record_number}).empty())
               InsertRow(table, {key.record_number, "利用者" + std::to_string(key.record_number)}, "[整理番号], [AA-1]");
         } else if (table.name.size() == 1) {
           for (const AssessmentKey& key : table.name == "H" || table.name == "K" ? other_order : keys)
@@ -53,7 +53,7 @@ class GeneratedStore : public ::testing::Test {
         }
       }
     });
-    keys_ = CapStore(*store.db).Assessments();
+    keys_ = CapStore(*db).Assessments();
   }
 
   // Mostly a small whole number, on or next to the rules' thresholds, unanswered
@@ -83,38 +83,36 @@ class GeneratedStore : public ::testing::Test {
       values.push_back(Answer(unanswered));
       marks += ", ?" + std::to_string(values.size());
     }
-    store.db->Execute("INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")", values);
+    db->Execute("INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")", values);
   }
 
   // The assessment's sheet read the plain way: SELECT * by key, columns by name.
   AnswerSheet PlainSheet(const AssessmentKey& key) {
     StoredRows rows;
     for (const SectionItems& section : kRuleItems) {
-      std::string table = store.db->TableName(section.table);
+      std::string table = db->TableName(section.table);
       bool client = table == "AA";
-      auto found = store.db->Query("SELECT * FROM " + QuoteName(table) + " WHERE [整理番号]=?1" +
+      auto found = db->Query("SELECT * FROM " + QuoteName(table) + " WHERE [整理番号]=?1" +
                                        (client ? "" : " AND [基準日]=?2"),
                                    client ? std::vector<Value>{key.record_number}
                                           : std::vector<Value>{key.record_number, key.reference_date.IsoDate()});
       if (found.empty()) continue;
-      std::vector<FieldInfo> fields = store.db->TableFields(table);
+      std::vector<FieldInfo> fields = db->TableFields(table);
       for (size_t i = 0; i < fields.size(); ++i) rows[UpperAscii(table)][UpperAscii(fields[i].name)] = found[0][i];
     }
     return SheetOf(key, rows);
   }
 
   // Every CAP選定 row, in stored order.
-  std::vector<std::vector<Value>> CapRows() { return store.db->Query("SELECT * FROM [CAP選定] ORDER BY rowid"); }
+  std::vector<std::vector<Value>> CapRows() { return db->Query("SELECT * FROM [CAP選定] ORDER BY rowid"); }
 
   // CAP選定 filled the slow way: one selection run per assessment, in the stored order of A.
   void SelectOneByOne() {
-    store.db->Execute("DELETE FROM [CAP選定]");
-    for (const AssessmentKey& key : keys_) StoreSelection(*store.db, key);
+    db->Execute("DELETE FROM [CAP選定]");
+    for (const AssessmentKey& key : keys_) StoreSelection(*db, key);
   }
 
   std::mt19937 random_{20261206};
-  Catalogue catalogue_;
-  StoreFixture store;
   std::vector<AssessmentKey> keys_;  // table A in stored order
 };
 
@@ -142,16 +140,17 @@ std::string ClientNameOutcome(const Answers& answers) {
 }
 
 TEST_F(GeneratedStore, SheetsHoldWhatAPlainReadingByNameFinds) {
-  store.db->Execute("DELETE FROM [H] WHERE rowid % 40 = 3");
-  store.db->Execute("DELETE FROM [AA] WHERE rowid % 30 = 4");
-  store.db->Execute("ALTER TABLE [D] DROP COLUMN [d2]");
-  store.db = Database::Open(store.dir.Child("ZELKA20.mdb"));
+  db->Execute("DELETE FROM [H] WHERE rowid % 40 = 3");
+  db->Execute("DELETE FROM [AA] WHERE rowid % 30 = 4");
+  db->Execute("ALTER TABLE [D] DROP COLUMN [d2]");
+  db = Database::Open(path);
+  ctx.db = db.get();
 
-  AnswerSheet all = ReadAllAnswers(*store.db, keys_);
+  AnswerSheet all = ReadAllAnswers(*db, keys_);
   ASSERT_EQ(all.keys().size(), keys_.size());
   std::set<std::string> outcomes;
   for (size_t i = 0; i < keys_.size(); ++i) {
-    AnswerSheet plain = PlainSheet(keys_[i]), one = ReadAnswers(*store.db, keys_[i], true);
+    AnswerSheet plain = PlainSheet(keys_[i]), one = ReadAnswers(*db, keys_[i], true);
     for (int slot = 0; slot < kRuleItemCount; ++slot) {
       std::string expected = Outcome(plain[0], slot);
       outcomes.insert(expected);
@@ -169,15 +168,15 @@ TEST_F(GeneratedStore, SheetsHoldWhatAPlainReadingByNameFinds) {
 TEST_F(GeneratedStore, VerificationRunGivesTheRowsAndExportOfSingleRuns) {
   SelectOneByOne();
   auto single_rows = CapRows();
-  std::string single_export = VerificationExport(*store.db);
+  std::string single_export = VerificationExport(*db);
 
-  store.db->Execute("DELETE FROM [CAP選定]");
-  auto cache_size = store.db->Query("PRAGMA cache_size");
-  VerificationResult result = RecomputeAllSelections(*store.db, [](long, long) {});
-  EXPECT_EQ(store.db->Query("PRAGMA cache_size"), cache_size) << "the connection's page cache is restored";
+  db->Execute("DELETE FROM [CAP選定]");
+  auto cache_size = db->Query("PRAGMA cache_size");
+  VerificationResult result = RecomputeAllSelections(*db, [](long, long) {});
+  EXPECT_EQ(db->Query("PRAGMA cache_size"), cache_size) << "the connection's page cache is restored";
   EXPECT_EQ(CapRows(), single_rows);
   EXPECT_EQ(VerificationExport(result), single_export);
-  EXPECT_EQ(VerificationExport(*store.db), single_export);
+  EXPECT_EQ(VerificationExport(*db), single_export);
 
   // The selections are those of the plain reading, and every CAP is met both
   // triggered and not.
@@ -199,20 +198,20 @@ TEST_F(GeneratedStore, MissingRowsFailAsTheFirstBrokenAssessment) {
 
   SelectOneByOne();
   auto before = CapRows();
-  store.db->Execute("DELETE FROM [N] WHERE [整理番号]=?1 AND [基準日]=?2",
+  db->Execute("DELETE FROM [N] WHERE [整理番号]=?1 AND [基準日]=?2",
                     {first.record_number, first.reference_date.IsoDate()});
-  store.db->Execute("DELETE FROM [B] WHERE [整理番号]=?1 AND [基準日]=?2",
+  db->Execute("DELETE FROM [B] WHERE [整理番号]=?1 AND [基準日]=?2",
                     {second.record_number, second.reference_date.IsoDate()});
 
   std::string expected;
   try {
-    StoreSelection(*store.db, first);
+    StoreSelection(*db, first);
   } catch (const CapError& failure) {
     expected = failure.what();
   }
   ASSERT_NE(expected.find("N 表の行がありません"), std::string::npos) << expected;
   try {
-    RecomputeAllSelections(*store.db, [](long, long) {});
+    RecomputeAllSelections(*db, [](long, long) {});
     FAIL() << "the run should fail";
   } catch (const CapError& failure) {
     EXPECT_EQ(std::string(failure.what()), expected);
