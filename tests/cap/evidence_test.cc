@@ -53,7 +53,9 @@ TEST(GetNum, WholeNumbersNullAndText) {
   const std::pair<Value, int64_t> cases[] = {
       {Value{}, -1}, {int64_t{0}, 0}, {2.0, 2}, {2.5, 2}, {3.5, 4},  // halves round to even
       {std::string("3"), 3}, {std::string(" 3 "), 3}, {std::string(""), -1}, {std::string("abc"), -1},
-      {std::string("3x"), -1}};
+      {std::string("3x"), -1},
+      // beyond whole numbers: held at their ends
+      {1e300, INT64_MAX}, {-1e300, INT64_MIN}, {std::string("1e30"), INT64_MAX}, {std::string("1e999"), -1}};
   for (const auto& [value, number] : cases) EXPECT_EQ(GetNum(value), number) << ValueText(value);
 }
 
