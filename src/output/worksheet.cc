@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "cap/answer_reader.h"
 #include "cap/cap_catalogue.h"
 #include "cap/cap_store.h"
 #include "output/rtf_text.h"
@@ -88,12 +89,14 @@ void AppendLine(std::string& document, const std::string& rtf_line) {
   document += "\r\n";
 }
 
-std::string ClientName(CapStore& store, const AssessmentKey& key) {
-  std::optional<SectionRow> client = store.Fetch("AA", key);
-  if (!client) throw WorksheetError("整理番号 " + std::to_string(key.record_number) + " の AA 表の行がありません");
-  const Value& name = client->Get("AA-1");
-  if (IsNull(name)) throw WorksheetError("整理番号 " + std::to_string(key.record_number) + " の利用者名(AA-1)がありません");
-  return ValueText(name);
+std::string WorksheetClientName(const Answers& answers) {
+  const std::string about = "整理番号 " + std::to_string(answers.key().record_number) + " の";
+  try {
+    if (const std::optional<std::string>& name = answers.ClientName()) return *name;
+  } catch (const CapError& missing) {
+    throw WorksheetError(about + " " + missing.what());
+  }
+  throw WorksheetError(about + "利用者名(AA-1)がありません");
 }
 
 bool AnySlotFilled(const std::vector<CapSlot>& slots) {
@@ -143,7 +146,8 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
   CapStore store(context.db);
   std::string document;
   try {
-    const std::string client = RtfEscape(ClientName(store, key));
+    const AnswerSheet answers = ReadAnswers(context.db, key, true);
+    const std::string client = RtfEscape(WorksheetClientName(answers[0]));
 
     Prepared prepared;
     for (;;) {
@@ -165,7 +169,6 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
       throw WorksheetError("設定ファイル " + context.app_dir + "/" + kSettingsFileName +
                            " に [RTF] の BEGIN_ITEM がないため、CAP の欄を書けません");
     const std::string separator = context.settings.GetPrivateAppBuf("RTF", "APPEND_LINE");
-    AssessmentRows rows(store, key);
     bool first_block = true;
     for (const CapSlot& slot : prepared.slots) {
       if (slot.number.empty()) continue;
@@ -175,7 +178,7 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
         continue;
       }
       try {
-        context.engine.GatherEvidence(index, rows);
+        context.engine.GatherEvidence(index, answers[0]);
       } catch (const std::exception& failure) {
         throw WorksheetError("CAP " + slot.number + " の根拠を集められません: " + failure.what());
       }
@@ -206,11 +209,11 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
 
 WorksheetOutcome CreateKento(WorksheetContext& context, Host& host, int64_t record_number,
                              const Date& reference_date) {
-  std::string client;
+  std::string client;  // AA-1, the name the worksheet prints
   try {
-    CapStore store(context.db);
-    client = ClientName(store, AssessmentKey{record_number, reference_date.DateOnly()});
-  } catch (const std::exception&) {
+    Recordset aa = context.db.OpenKey("AA", record_number);
+    if (!aa.Eof()) client = ValueText(aa.Get("AA-1"));
+  } catch (const StoreError&) {
     // No name to propose: the writer below says what is missing.
   }
   std::string path = AskSaveFileName(host, kWorksheetFilter, kWorksheetDialogTitle,
