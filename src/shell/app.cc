@@ -179,7 +179,7 @@ int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostr
   relay.Attach(&host);
   std::string url = host.StartUrl();
   out << url << std::endl;
-  if (!command_line.no_browser && DesktopPresent() && !env.StartProgram({"xdg-open", url}, &error))
+  if (!command_line.no_browser && DesktopPresent() && !host.OpenBrowser(env, &error))
     err << "zelka: cannot open the browser (" << error << "); open " << url << std::endl;
   ShowMainWindow(app, store);
   app.Run();

@@ -1,5 +1,5 @@
 // A pending edit on an entry page outlives its tab: the values typed are kept
-// by the program and put back when a new tab or a reload shows the page again.
+// by the program and put back when the tab comes back or reloads.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -26,10 +26,15 @@ async function keptByProgram(page, name, value) {
   }, { name, value }, { polling: 50 });
 }
 
-async function newTab(z) {
+// The tab brought back after it was closed: the browser restores its
+// session storage, and with it the tab's session.
+async function restoredTab(z, session) {
   const context = await z.context.browser().newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
+  await context.addInitScript((value) => {
+    if (window === window.top) sessionStorage.setItem('zelka-session', value);
+  }, session);
   const page = await context.newPage();
-  await page.goto(z.zelka.url);
+  await page.goto(z.zelka.origin + '/');
   return { context, page };
 }
 
@@ -47,10 +52,11 @@ test('values typed on an entry page survive a closed tab and a reload, and are s
     await entry(z.page).locator('[name="zlk_1_1"]').fill('ヤマダ タロウ');
     await entry(z.page).locator('[name="zlk_1_2"]').selectOption('2');
     await keptByProgram(z.page, 'zlk_1_1', 'ヤマダ タロウ');
+    const session = await z.page.evaluate(() => sessionStorage.getItem('zelka-session'));
     await z.context.close();
 
-    // A new tab shows the page with what was typed.
-    let tab = await newTab(z);
+    // The tab brought back shows the page with what was typed.
+    const tab = await restoredTab(z, session);
     await pageReady(tab.page, 'UKETUKE1');
     assert.equal(await entry(tab.page).locator('[name="zlk_整理番号"]').inputValue(), '301');
     assert.equal(await entry(tab.page).locator('[name="zlk_1_1"]').inputValue(), 'ヤマダ タロウ');
@@ -117,7 +123,7 @@ test('a draft of a page the view no longer shows is refused', async () => {
   const z = await openZelka();
   try {
     const send = (body) => z.page.evaluate(async (b) => (await fetch('/api/event', {
-      method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(b),
+      method: 'POST', headers: withSession({ 'Content-Type': 'application/json' }), body: JSON.stringify(b),
     })).status, body);
     const elements = [{ name: 'zlk_1_1', type: 'text', value: 'x', checked: false }];
     assert.equal(await send({ type: 'draft', view: 'entry', page: 'FORM/UKETUKE1.HTM', elements }), 409);

@@ -1,8 +1,8 @@
 // The shell page against the real program: the main menu, page commands,
-// the version box, the quit question and the server's refusals.
+// the version box, the quit question, the session and the server's refusals.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { APP_TITLE, openZelka, setMainStatus, startZelka } from './zelka.mjs';
+import { APP_TITLE, launchBrowser, openZelka, setMainStatus, startZelka } from './zelka.mjs';
 
 test('main window shows the main menu in its frame', async () => {
   const z = await openZelka();
@@ -12,7 +12,7 @@ test('main window shows the main menu in its frame', async () => {
     const commands = ['新規受付', '受付表の修正', '新規アセスメント', 'アセスメントの修正', 'CAP検討用紙の作成',
       'CAP一覧の印刷', '相談受付表の印刷', 'アセスメント表の印刷', '白紙様式', '終了'];
     for (const name of commands) assert.ok(await z.menu.getByRole('button', { name, exact: true }).isVisible(), name);
-    assert.equal(z.page.url().includes('token='), false, 'the token leaves the address bar');
+    assert.equal(z.page.url(), `${z.zelka.origin}/`, 'the start code leaves the address bar');
   } finally {
     await z.close();
   }
@@ -84,28 +84,75 @@ test('a reload shows the open message box again', async () => {
   }
 });
 
-test('requests without the token, from a foreign Host or Origin are refused', async () => {
+// The tab that traded the start code keeps its session over reloads and
+// page moves; any other tab, with the spent code or none, is shown nothing.
+test('the session outlives a reload, and a second tab is refused with or without the start code', async () => {
+  const z = await openZelka();
+  const chrome = await launchBrowser();
+  const blocked = [];
+  z.page.on('console', (message) => {
+    if (/Content Security Policy/i.test(message.text())) blocked.push(message.text());
+  });
+  try {
+    await z.page.reload();
+    await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
+    const entry = z.page.frameLocator('#frame-entry');
+    await entry.locator('[name="zlk_整理番号"]').fill('7');
+    await z.page.waitForFunction(() => lastState?.entryDraft?.elements.some((e) => e.value === '7'));
+    await z.page.reload();
+    assert.equal(await entry.locator('[name="zlk_整理番号"]').inputValue(), '7');
+    await entry.locator('button.move.next').click();
+    await z.page.waitForFunction(() => document.getElementById('frame-entry').contentDocument.URL.endsWith('/FORM/UKETUKE2.HTM'));
+    assert.deepEqual(blocked, [], 'the shell and its pages run under the content policy');
+
+    for (const [address, why] of [[z.zelka.url, /使用済み/], [`${z.zelka.origin}/`, /開始コードがありません/]]) {
+      const other = await (await chrome.browser.newContext()).newPage();
+      await other.goto(address);
+      await other.locator('#connection').getByText(why).waitFor();
+      assert.equal(await other.locator('#view-main').isHidden(), true);
+      assert.equal(await other.$eval('#frame-main', (f) => f.contentDocument?.URL ?? ''), 'about:blank');
+    }
+    // The first tab carries on.
+    await setMainStatus(z.page, '?STILL_HERE');
+    await z.page.getByRole('dialog', { name: APP_TITLE }).getByText('STILL_HERE').waitFor();
+  } finally {
+    await chrome.close();
+    await z.close();
+  }
+});
+
+test('requests without the session, from a foreign Host or Origin are refused', async () => {
   const zelka = await startZelka();
   try {
-    const cookie = `zelka_token=${zelka.token}`;
     const status = async (path, init = {}) => (await fetch(zelka.origin + path, init)).status;
-    assert.equal(await status('/'), 403);
-    assert.equal(await status('/MainMenu/MainMenuFr.htm'), 403);
-    assert.equal(await status('/api/state?since=0', { headers: { Cookie: 'zelka_token=nope' } }), 403);
-    assert.equal(await status('/MainMenu/MainMenuFr.htm', { headers: { Cookie: cookie } }), 200);
+    const exchange = () => fetch(`${zelka.origin}/api/session`, {
+      method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ start: zelka.start }),
+    });
+    const first = await exchange();
+    assert.equal(first.status, 200);
+    const { secret, pages } = await first.json();
+    assert.equal((await exchange()).status, 403, 'the start code is worth one session');
+    assert.equal(first.headers.get('set-cookie'), null);
+
+    const session = { 'X-Zelka-Session': secret };
+    assert.equal(await status('/api/state?since=0'), 403);
+    assert.equal(await status('/api/state?since=0', { headers: { Cookie: `zelka_session=${secret}` } }), 403);
+    assert.equal(await status('/api/state?since=0', { headers: session }), 200);
+    assert.equal(await status('/MainMenu/MainMenuFr.htm', { headers: session }), 403);
+    assert.equal(await status(`${pages}MainMenu/MainMenuFr.htm`), 200);
     const event = JSON.stringify({ type: 'status', view: 'main', text: '?QUIT' });
-    const post = { method: 'POST', body: event, headers: { Cookie: cookie, 'Content-Type': 'application/json' } };
+    const post = { method: 'POST', body: event, headers: { ...session, 'Content-Type': 'application/json' } };
     assert.equal(await status('/api/event', { ...post, headers: { ...post.headers, Origin: 'http://evil.example' } }), 403);
     // fetch will not set Host itself; a raw request does.
     const { request } = await import('node:http');
     const hostStatus = await new Promise((resolve, reject) => {
       const url = new URL(zelka.origin);
-      request({ host: url.hostname, port: url.port, path: `/?token=${zelka.token}`, headers: { Host: `evil.example:${url.port}` } },
+      request({ host: url.hostname, port: url.port, path: '/api/state?since=0', headers: { ...session, Host: `evil.example:${url.port}` } },
         (res) => resolve(res.statusCode)).on('error', reject).end();
     });
     assert.equal(hostStatus, 403);
-    assert.equal(await status('/FORM/..%2FZELKA20.mdb', { headers: { Cookie: cookie } }), 404);
-    assert.equal(await status('/ZELKA20.mdb', { headers: { Cookie: cookie } }), 404);
+    assert.equal(await status(`${pages}FORM/..%2FZELKA20.mdb`), 404);
+    assert.equal(await status(`${pages}ZELKA20.mdb`), 404);
   } finally {
     await zelka.stop();
   }

@@ -103,7 +103,7 @@ TEST_F(ProgramTest, PrintsItsUrlAndEndsInOrderOnEitherSignal) {
     Process zelka(Run());
     std::string url = zelka.ReadLine();
     EXPECT_TRUE(url.starts_with("http://127.0.0.1:")) << url;
-    EXPECT_NE(url.find("token="), std::string::npos) << url;
+    EXPECT_NE(url.find("/?start="), std::string::npos) << url;
     EXPECT_TRUE(url.ends_with("\n"));
     zelka.Signal(signal_number);
     EXPECT_EQ(zelka.Wait(), 0) << strsignal(signal_number);
