@@ -750,16 +750,19 @@ function buildMessage(request) {
     iconFor(request.icon),
     element('p', { class: 'message-text' }, plainText(request.text))));
   const reply = (value) => () => answer(request.id, value);
+  // The default button has the focus, and Escape chooses it where it is いいえ.
+  const noByDefault = request.buttons === 'yesno' && request.default === 'no';
   const buttons = {
     ok: [['OK', reply('ok')]],
     okcancel: [['OK', reply('ok')], ['キャンセル', reply('cancel')]],
-    yesno: [['はい', reply('yes')], ['いいえ', reply('no')]],
+    yesno: [['はい', reply('yes')], ['いいえ', reply('no'), noByDefault ? { 'data-default': 'true' } : {}]],
   }[request.buttons];
   box.append(buttonRow(buttons));
   box.addEventListener('keydown', (event) => {
     if (event.key !== 'Escape') return;
     if (request.buttons === 'okcancel') answer(request.id, 'cancel');
     if (request.buttons === 'ok') answer(request.id, 'ok');
+    if (noByDefault) answer(request.id, 'no');
   });
   return box;
 }
@@ -1106,7 +1109,8 @@ function restoreFocus(box, previous) {
 }
 
 function focusFirst(container) {
-  const target = container.querySelector('.modal:not([inert]) input:not([hidden]), .nested button, .modal button:not(.close-button)');
+  const target = container.querySelector('.modal button[data-default]')
+    || container.querySelector('.modal:not([inert]) input:not([hidden]), .nested button, .modal button:not(.close-button)');
   if (target) target.focus();
 }
 

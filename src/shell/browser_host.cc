@@ -36,6 +36,7 @@ const char* ButtonsName(Buttons buttons) {
     case Buttons::kOkCancel:
       return "okcancel";
     case Buttons::kYesNo:
+    case Buttons::kYesNoDefaultNo:
       return "yesno";
     case Buttons::kOk:
       break;
@@ -64,6 +65,7 @@ Answer CancellingAnswer(Buttons buttons) {
     case Buttons::kOkCancel:
       return Answer::kCancel;
     case Buttons::kYesNo:
+    case Buttons::kYesNoDefaultNo:
       return Answer::kNo;
     case Buttons::kOk:
       break;
@@ -83,6 +85,7 @@ std::optional<Answer> ParseAnswer(const Json& value, Buttons buttons) {
       if (name == "cancel") return Answer::kCancel;
       break;
     case Buttons::kYesNo:
+    case Buttons::kYesNoDefaultNo:
       if (name == "yes") return Answer::kYes;
       if (name == "no") return Answer::kNo;
       break;
@@ -293,11 +296,13 @@ std::string BrowserHost::DefaultWebDir() {
 
 Answer BrowserHost::ShowMessage(const std::string& text, Buttons buttons, Icon icon,
                                 const std::string& title) {
-  int id = channel_->Open({{"kind", "message"},
-                           {"text", text},
-                           {"buttons", ButtonsName(buttons)},
-                           {"icon", IconName(icon)},
-                           {"title", title}});
+  Json box = {{"kind", "message"},
+              {"text", text},
+              {"buttons", ButtonsName(buttons)},
+              {"icon", IconName(icon)},
+              {"title", title}};
+  if (buttons == Buttons::kYesNoDefaultNo) box["default"] = "no";
+  int id = channel_->Open(box);
   Answer answer = CancellingAnswer(buttons);
   while (auto reply = channel_->Await(id)) {
     if (auto parsed = ParseAnswer(*reply, buttons)) {

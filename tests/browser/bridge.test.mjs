@@ -57,6 +57,36 @@ test('a posted form proceeds with its data', async () => {
   }
 });
 
+// A page may still start a program, but never unasked: the command line is
+// shown first, with いいえ the default.
+test('EXE shows the command line and starts nothing unless the user says はい', async () => {
+  const marker = path.join(mkdtempSync(path.join(tmpdir(), 'zelka-exe-')), 'started');
+  const z = await openZelka((appDir) => {
+    const menu = path.join(appDir, 'MainMenu', 'MainMenuFr.htm');
+    writeFileSync(menu, readFileSync(menu, 'utf8').replace('</main>',
+      `</main><a id="exe" href="MainMenuFr.htm?EXE=/usr/bin/touch%20${encodeURIComponent(marker)}">exe</a>`));
+  });
+  try {
+    for (const answer of ['Enter', 'はい']) {
+      await z.menu.locator('#exe').click();
+      const box = z.page.getByRole('dialog', { name: APP_TITLE });
+      assert.match(await box.locator('.message-text').innerText(), new RegExp(`/usr/bin/touch ${marker}`));
+      assert.equal(await z.page.evaluate(() => document.activeElement.textContent), 'いいえ');
+      if (answer === 'Enter') await z.page.keyboard.press('Enter');
+      else await box.getByRole('button', { name: 'はい' }).click();
+      await box.waitFor({ state: 'detached' });
+      if (answer === 'Enter') {
+        await z.page.waitForTimeout(300);
+        assert.equal(existsSync(marker), false, 'いいえ starts nothing');
+      }
+    }
+    await waitFor(() => existsSync(marker));
+  } finally {
+    await z.close();
+    rmSync(path.dirname(marker), { recursive: true, force: true });
+  }
+});
+
 test('a message box keeps the windows beneath it inert and answers from the keyboard', async () => {
   const z = await openZelka();
   try {

@@ -179,30 +179,58 @@ TEST_F(NavigationTest, QuitAsksWithItsOwnTitleAndEndsOnYes) {
   EXPECT_EQ(host.navigation_replies, (std::vector<std::pair<int, bool>>{{1, true}, {2, false}}));
 }
 
-TEST_F(NavigationTest, ExeStartsProgramAndArgumentsDirectly) {
-  app.HandleEvent(Navigation(
-      View::kMain, std::string(kMenuUrl) + "?EXE=%22/opt/care%20tools/view%22%20a.pdf;reboot", "", 1));
+// A page may start a program, but only once the user has seen the command
+// line and said はい; いいえ is the default, so a box nobody answers starts nothing.
+TEST_F(NavigationTest, ExeAsksFirstThenStartsProgramAndArgumentsDirectly) {
+  const std::string url = std::string(kMenuUrl) + "?EXE=%22/opt/care%20tools/view%22%20a.pdf;reboot";
+  app.HandleEvent(Navigation(View::kMain, url, "", 1));
+  EXPECT_TRUE(env.started_programs.empty());
+  host.QueueAnswer(Answer::kYes);
+  app.HandleEvent(Navigation(View::kMain, url, "", 2));
   ASSERT_EQ(env.started_programs.size(), 1u);
   EXPECT_EQ(env.started_programs[0],
             (std::vector<std::string>{"/opt/care tools/view", "a.pdf;reboot"}));
-  EXPECT_TRUE(host.messages.empty());
-  EXPECT_EQ(host.navigation_replies, (std::vector<std::pair<int, bool>>{{1, true}}));
+  ASSERT_EQ(host.messages.size(), 2u);
+  for (const auto& box : host.messages) {
+    EXPECT_EQ(box.text, std::string(kExeQuestionHead) + "\"/opt/care tools/view\" a.pdf;reboot" +
+                            kExeQuestionTail);
+    EXPECT_EQ(box.buttons, Buttons::kYesNoDefaultNo);
+  }
+  EXPECT_EQ(host.messages[0].answer, Answer::kNo);
+  EXPECT_EQ(host.navigation_replies, (std::vector<std::pair<int, bool>>{{1, true}, {2, true}}));
 }
 
 TEST_F(NavigationTest, ProgramThatCannotStartIsReported) {
   env.FailNth(EnvOp::kStartProgram, 1);
+  host.QueueAnswer(Answer::kYes);
   app.HandleEvent(Navigation(View::kMain, std::string(kMenuUrl) + "?EXE=viewer%20x", "", 1));
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].text.find("起動できませんでした: viewer"), std::string::npos)
-      << host.messages[0].text;
-  EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
-
-  app.HandleEvent(Navigation(View::kMain, std::string(kMenuUrl) + "?EXE=%22unclosed", "", 2));
   ASSERT_EQ(host.messages.size(), 2u);
-  EXPECT_NE(host.messages[1].text.find("引用符"), std::string::npos) << host.messages[1].text;
-  app.HandleEvent(Navigation(View::kMain, std::string(kMenuUrl) + "?EXE", "", 3));
+  EXPECT_NE(host.messages[1].text.find("起動できませんでした: viewer"), std::string::npos)
+      << host.messages[1].text;
+  EXPECT_EQ(host.messages[1].icon, Icon::kCritical);
+
+  // A line that names no program is reported without asking.
+  app.HandleEvent(Navigation(View::kMain, std::string(kMenuUrl) + "?EXE=%22unclosed", "", 2));
   ASSERT_EQ(host.messages.size(), 3u);
+  EXPECT_NE(host.messages[2].text.find("引用符"), std::string::npos) << host.messages[2].text;
+  app.HandleEvent(Navigation(View::kMain, std::string(kMenuUrl) + "?EXE", "", 3));
+  ASSERT_EQ(host.messages.size(), 4u);
   EXPECT_EQ(env.Calls(EnvOp::kStartProgram), 1);
+}
+
+TEST(NavigationCommandTest, TheCommandLineIsShownWithNothingHidden) {
+  struct Case {
+    std::string line, shown;
+  } cases[] = {
+      {"viewer \"my file.pdf\"", "viewer \"my file.pdf\""},
+      {"メモ帳 記録.txt", "メモ帳 記録.txt"},
+      {"safe\r\n\r\nrm -rf ~", "safe\\x0D\\x0A\\x0D\\x0Arm -rf ~"},
+      {"a\tb\x7f", "a\\x09b\\x7F"},
+      {"x\xff\xe3\x83", "x\\xFF\\xE3\\x83"},
+      {"fdp.\xe2\x80\xae" "exe", "fdp.\\u202Eexe"},  // a right-to-left override
+      {"\xc2\x85", "\\u0085"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ShownCommandLine(c.line), c.shown) << c.line;
 }
 
 TEST_F(NavigationTest, EntryWindowNavigatesOnlyWithThePermit) {
