@@ -23,6 +23,10 @@ constexpr size_t npos = std::string_view::npos;
 constexpr size_t kFramingAllowance = 64 * 1024;
 // How long the gate stops accepting when the process has no descriptor left.
 constexpr auto kAcceptPause = std::chrono::milliseconds(100);
+// How long, and for how many bytes, a connection closed after an error
+// answer still takes in what the client sends.
+constexpr auto kLinger = std::chrono::seconds(2);
+constexpr size_t kLingerBytes = 16 * 1024 * 1024;
 
 // The length of the head at the start of `text` (up to and with its blank
 // line), or npos while it is incomplete.
@@ -91,8 +95,11 @@ struct GuardedServer::Connection {
   std::string client;  // the peer's address
   std::string in;      // bytes received; those from `pos` on are not used yet
   size_t pos = 0;
-  enum class State { kWaiting, kQueued, kServing } state = State::kWaiting;
-  Clock::time_point idle_since, head_since;
+  // kLingering: closed for writing after an error answer; what the client
+  // still sends is read and dropped for a moment, so that the answer is not
+  // lost in the reset that closing on unread bytes would cause.
+  enum class State { kWaiting, kQueued, kServing, kLingering } state = State::kWaiting;
+  Clock::time_point idle_since, head_since;  // kLingering: closes at idle_since + linger
   bool trusted = false;      // its last complete head carried credentials
   bool counted = false;      // occupies one of the workers for requests without credentials
   bool close_after = false;  // the answer under way is the connection's last
@@ -294,8 +301,10 @@ void GuardedServer::GateLoop() {
     polled.clear();
     for (auto it = connections_.begin(); it != connections_.end();) {
       Connection& c = *it++;
-      if (c.state != Connection::State::kWaiting) continue;
-      auto deadline = c.Pending().empty() ? c.idle_since + limits_.idle : c.head_since + limits_.head;
+      if (c.state != Connection::State::kWaiting && c.state != Connection::State::kLingering) continue;
+      auto deadline = c.state == Connection::State::kLingering ? c.idle_since + kLinger
+                      : c.Pending().empty()                    ? c.idle_since + limits_.idle
+                                                               : c.head_since + limits_.head;
       if (now >= deadline) {
         CloseLocked(c);
         continue;
@@ -316,8 +325,13 @@ void GuardedServer::GateLoop() {
     }
     // The connections polled are still waiting: only this thread changes a
     // waiting connection. Reads come before accepting, which may evict.
-    for (size_t i = 0; i < polled.size(); ++i)
-      if (fds[i + 2].revents) ReadHead(*polled[i]);
+    for (size_t i = 0; i < polled.size(); ++i) {
+      if (!fds[i + 2].revents) continue;
+      if (polled[i]->state == Connection::State::kLingering)
+        Drain(*polled[i]);
+      else
+        ReadHead(*polled[i]);
+    }
     if (fds[1].revents && !AcceptAll()) accept_paused_until = Clock::now() + kAcceptPause;
   }
   // Shutting down: what waits or is queued is closed; the workers close
@@ -360,7 +374,8 @@ void GuardedServer::Evict(const std::string& client) {
       std::vector<HeldConnection> view;
       for (auto& c : connections_) {
         if (c.state == Connection::State::kServing || !counts(c)) continue;
-        bool idle = c.state == Connection::State::kWaiting && c.Pending().empty();
+        bool idle = c.state == Connection::State::kLingering ||
+                    (c.state == Connection::State::kWaiting && c.Pending().empty());
         held.push_back(&c);
         view.push_back({c.trusted, idle, idle ? c.idle_since : c.head_since});
       }
@@ -386,6 +401,17 @@ void GuardedServer::ReadHead(Connection& c) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     return CloseLocked(c);  // closed by the client, or broken
+  }
+}
+
+void GuardedServer::Drain(Connection& c) {
+  char buffer[64 * 1024];
+  for (;;) {
+    ssize_t n = ::recv(c.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n > 0 && (c.pos += static_cast<size_t>(n)) <= kLingerBytes) continue;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    return CloseLocked(c);  // the client is done, or has sent enough
   }
 }
 
@@ -424,15 +450,22 @@ void GuardedServer::WorkLoop() {
     bool answered = process_request(stream, false, closed, nullptr);
 
     lock.lock();
-    Release(*c, answered && !closed && !c->close_after);
+    Release(*c, answered && !closed && !c->close_after, answered && c->close_after);
   }
 }
 
-void GuardedServer::Release(Connection& c, bool keep) {
+void GuardedServer::Release(Connection& c, bool keep, bool linger) {
   if (c.counted) {
     c.counted = false;
     --untrusted_busy_;
     ready_.notify_all();
+  }
+  if (linger && !stopping_ && ::shutdown(c.fd, SHUT_WR) == 0) {
+    c.state = Connection::State::kLingering;
+    c.idle_since = Clock::now();
+    c.in.clear();
+    c.pos = 0;  // counts the bytes dropped
+    return Wake();
   }
   if (!keep || stopping_) return CloseLocked(c);
   c.in.erase(0, c.pos);

@@ -12,7 +12,9 @@
 // - the connections a client holds without credentials are capped; over the
 //   cap, idle ones are closed first, then the oldest.
 // After an error answer (status 400 and above) the connection is closed, so
-// an unread body is never taken for the next request.
+// an unread body is never taken for the next request; for a moment before,
+// what the client still sends is read and dropped, so that it gets to read
+// the answer.
 #pragma once
 
 #include <httplib.h>
@@ -88,7 +90,8 @@ class GuardedServer : public httplib::Server {
   bool AcceptAll();  // false when the process has no descriptor left
   void ReadHead(Connection& c);
   void Queue(Connection& c);
-  void Release(Connection& c, bool keep);
+  void Release(Connection& c, bool keep, bool linger);
+  void Drain(Connection& c);
   void Evict(const std::string& client);
   void CloseLocked(Connection& c);
   void Wake();
