@@ -121,38 +121,22 @@ test('the session outlives a reload, and a second tab is refused with or without
   }
 });
 
-test('requests without the session, from a foreign Host or Origin are refused', async () => {
+test('calls need the session in their header, pages its key in the path, and the start code opens one session', async () => {
   const zelka = await startZelka();
   try {
     const status = async (path, init = {}) => (await fetch(zelka.origin + path, init)).status;
-    const exchange = () => fetch(`${zelka.origin}/api/session`, {
-      method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ start: zelka.start }),
-    });
+    const exchange = () => fetch(`${zelka.origin}/api/session`, { method: 'POST', body: JSON.stringify({ start: zelka.start }) });
     const first = await exchange();
-    assert.equal(first.status, 200);
     const { secret, pages } = await first.json();
-    assert.equal((await exchange()).status, 403, 'the start code is worth one session');
+    assert.equal((await exchange()).status, 403);
     assert.equal(first.headers.get('set-cookie'), null);
-
     const session = { 'X-Zelka-Session': secret };
     assert.equal(await status('/api/state?since=0'), 403);
-    assert.equal(await status('/api/state?since=0', { headers: { Cookie: `zelka_session=${secret}` } }), 403);
     assert.equal(await status('/api/state?since=0', { headers: session }), 200);
+    assert.equal(await status('/api/state?since=0', { headers: { ...session, Origin: 'http://evil.example' } }), 403);
     assert.equal(await status('/MainMenu/MainMenuFr.htm', { headers: session }), 403);
     assert.equal(await status(`${pages}MainMenu/MainMenuFr.htm`), 200);
-    const event = JSON.stringify({ type: 'status', view: 'main', text: '?QUIT' });
-    const post = { method: 'POST', body: event, headers: { ...session, 'Content-Type': 'application/json' } };
-    assert.equal(await status('/api/event', { ...post, headers: { ...post.headers, Origin: 'http://evil.example' } }), 403);
-    // fetch will not set Host itself; a raw request does.
-    const { request } = await import('node:http');
-    const hostStatus = await new Promise((resolve, reject) => {
-      const url = new URL(zelka.origin);
-      request({ host: url.hostname, port: url.port, path: '/api/state?since=0', headers: { ...session, Host: `evil.example:${url.port}` } },
-        (res) => resolve(res.statusCode)).on('error', reject).end();
-    });
-    assert.equal(hostStatus, 403);
     assert.equal(await status(`${pages}FORM/..%2FZELKA20.mdb`), 404);
-    assert.equal(await status(`${pages}ZELKA20.mdb`), 404);
   } finally {
     await zelka.stop();
   }

@@ -60,18 +60,14 @@ TEST(RefusalReason, AdmitsOnlyOwnHostAndOriginWithTheCredentialsARouteNeeds) {
       {"127.0.0.1:8080", "", "/FORM/A.HTM", secret, false},
       {"127.0.0.1:8080", "", other_key, "", false},
       {"127.0.0.1:8080", "", "/p/" + secret + "/FORM/A.HTM", "", false},
-      {"127.0.0.1:8080", "", "/ZELKA20.mdb", secret, false},
       // A foreign Host (DNS rebinding) or Origin is refused whatever it carries.
       {"evil.example:8080", "", "/", "", false},
       {"127.0.0.1:8081", "", "/api/state", secret, false},
-      {"127.0.0.1", "", page, "", false},
       {"", "", "/", "", false},
       {"127.0.0.1:8080.evil.example", "", "/", "", false},
-      {"0.0.0.0:8080", "", "/", "", false},
       {"127.0.0.1:8080", "http://evil.example", "/api/state", secret, false},
       {"127.0.0.1:8080", "null", page, "", false},
       {"127.0.0.1:8080", "http://127.0.0.1:9999", "/api/session", "", false},
-      {"127.0.0.1:8080", "https://127.0.0.1:8080", "/", "", false},
       {"127.0.0.1:8080", "http://127.0.0.1:8080.evil.example", "/", "", false},
   };
   for (const Case& c : cases) {
@@ -101,25 +97,12 @@ TEST(Session, TheStartCodeIsTradedOnceAndOnlyWithinItsLife) {
     EXPECT_EQ(why.empty(), c.traded) << why;
     if (!keys) continue;
     EXPECT_TRUE(session.IsSecret(keys->secret));
+    EXPECT_FALSE(session.IsSecret(session.StartCode()));
     EXPECT_EQ(session.PagePath(keys->pages + "MainMenu/MainMenuFr.htm"), "/MainMenu/MainMenuFr.htm");
     // The code is worthless once used: a second tab gets nothing.
     EXPECT_FALSE(session.Exchange(session.StartCode(), &why));
     EXPECT_NE(why.find("使用済み"), std::string::npos) << why;
   }
-}
-
-TEST(AccessKeys, AreLongRandomHexAndAllDifferent) {
-  Session session;
-  std::string why;
-  auto keys = session.Exchange(session.StartCode(), &why).value();
-  std::string page_key = keys.pages.substr(3, 64);
-  for (const std::string& key : {session.StartCode(), keys.secret, page_key}) {
-    EXPECT_EQ(key.size(), 64u);
-    EXPECT_EQ(key.find_first_not_of("0123456789abcdef"), std::string::npos);
-  }
-  EXPECT_NE(session.StartCode(), keys.secret);
-  EXPECT_NE(keys.secret, page_key);
-  EXPECT_NE(NewAccessToken(), NewAccessToken());
 }
 
 // --- The front door's pieces ----------------------------------------------------
@@ -138,18 +121,6 @@ TEST(PickVictim, ClosesConnectionsWithoutCredentialsFirstIdleOnesBeforeBusyOnesO
       {{{true, false, t1}}, 0},
   };
   for (const Case& c : cases) EXPECT_EQ(PickVictim(c.held), c.victim);
-}
-
-TEST(RequestHead, GivesTheTargetAndAFieldWithoutRegardToCase) {
-  const std::string head =
-      "GET /p/k/FORM/A.HTM?x=1 HTTP/1.1\r\nHost: 127.0.0.1:1\r\nx-zelka-session:  s3cret \r\n"
-      "X-Other: 1\r\n\r\nX-Zelka-Session: body";
-  EXPECT_EQ(HeadTarget(head), "/p/k/FORM/A.HTM?x=1");
-  EXPECT_EQ(HeadField(head, "X-Zelka-Session"), "s3cret");
-  EXPECT_EQ(HeadField(head, "host"), "127.0.0.1:1");
-  EXPECT_EQ(HeadField(head, "Cookie"), "");
-  EXPECT_EQ(HeadField("GET / HTTP/1.1\nX-Zelka-Session: a\n\n", "X-Zelka-Session"), "a");
-  EXPECT_EQ(HeadTarget("garbage"), "");
 }
 
 class StaticPaths : public ::testing::Test {
