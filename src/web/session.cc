@@ -1,4 +1,4 @@
-#include "shell/session.h"
+#include "web/session.h"
 
 #include <fstream>
 #include <stdexcept>

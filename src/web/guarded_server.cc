@@ -1,4 +1,4 @@
-#include "shell/guarded_server.h"
+#include "web/guarded_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

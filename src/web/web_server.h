@@ -21,9 +21,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/guarded_server.h"
-#include "shell/host.h"
-#include "shell/session.h"
+#include "host/host.h"
+#include "web/guarded_server.h"
+#include "web/session.h"
 
 namespace zelka {
 

@@ -1,6 +1,6 @@
 // The local server's gate: which requests pass, which are refused, which
 // files static serving may hand out, and what a client may hold.
-#include "shell/web_server.h"
+#include "web/web_server.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 #include <memory>
 #include <thread>
 
-#include "shell/web_channel.h"
+#include "web/web_channel.h"
 #include "support/temp_dir.h"
 
 namespace zelka {

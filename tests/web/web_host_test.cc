@@ -10,9 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/browser_host.h"
-#include "shell/session.h"
 #include "util/fake_env.h"
+#include "web/browser_host.h"
+#include "web/session.h"
 #include "support/temp_dir.h"
 
 namespace zelka {
