@@ -4,8 +4,9 @@
 #include <array>
 #include <cstdio>
 
-#include "shell/app.h"
+#include "output/blank_forms.h"
 #include "output/worksheet.h"
+#include "shell/app.h"
 #include "shell/main_window.h"
 #include "util/piece.h"
 #include "util/utf8.h"
@@ -46,6 +47,11 @@ void CapPrint(App& app) {
   app.host().ShowMessage(kCapPrintNotReady, Buttons::kOk, Icon::kInformation);
 }
 
+// The blank forms window. It is not modal: the main menu stays usable beside it.
+void PdfPrint(App& app) {
+  app.ShowModeless(std::make_unique<BlankFormsWindow>(app.app_dir(), app.env()));
+}
+
 constexpr MainCommand kMainCommandTable[] = {
     // name               context table    new   closes entry  action
     {"QUIT",              "",              false, false,       Quit},
@@ -57,7 +63,7 @@ constexpr MainCommand kMainCommandTable[] = {
     {"ASSESSMENT_PRINT",  "",              false, true,        nullptr},
     {"CAP_PRINT",         "",              false, true,        CapPrint},
     {"CAP_KENTO",         "",              false, true,        CapKento},
-    {"PDF_PRINT",         "",              false, true,        nullptr},
+    {"PDF_PRINT",         "",              false, true,        PdfPrint},
 };
 
 // --- Navigation commands ----------------------------------------------------
