@@ -144,29 +144,20 @@ class StaticPaths : public ::testing::Test {
   testing::TempDir app_, web_, outside_;
 };
 
-TEST_F(StaticPaths, ServesPageFoldersAndShellFiles) {
-  EXPECT_EQ(Resolve("/MainMenu/MainMenuFr.htm"),
-            fs::canonical(app_.Child("MainMenu/MainMenuFr.htm")).string());
+TEST_F(StaticPaths, ServesPageFoldersAndShellFilesAndNothingElse) {
+  EXPECT_EQ(Resolve("/MainMenu/MainMenuFr.htm"), fs::canonical(app_.Child("MainMenu/MainMenuFr.htm")).string());
   EXPECT_EQ(Resolve("/FORM/A.HTM"), fs::canonical(app_.Child("FORM/A.HTM")).string());
   EXPECT_EQ(Resolve("/web/shell.js"), fs::canonical(web_.Child("shell.js")).string());
   EXPECT_EQ(Resolve("/PDF/UKETUKE.pdf"), fs::canonical(app_.Child("PDF/UKETUKE.pdf")).string());
-}
-
-TEST_F(StaticPaths, RefusesEverythingElse) {
-  for (const char* url : {"/ZELKA20.mdb", "/FORM/../ZELKA20.mdb", "/MainMenu/../../etc/passwd",
-                          "/FORM/./A.HTM", "/FORM//A.HTM", "/FORM/", "/FORM", "/web/img",
-                          "/FORM/B.HTM", "FORM/A.HTM", "/FORM\\..\\ZELKA20.mdb", "/form/A.HTM",
-                          "/etc/passwd", "",
+  fs::create_symlink(outside_.Child("secret.txt"), app_.Child("FORM/link.htm"));
+  fs::create_directory_symlink(outside_.path(), app_.Child("FORM/out"));
+  for (const char* url : {"/ZELKA20.mdb", "/FORM/../ZELKA20.mdb", "/MainMenu/../../etc/passwd", "/FORM/./A.HTM",
+                          "/FORM//A.HTM", "/FORM/", "/FORM", "/web/img", "/FORM/B.HTM", "FORM/A.HTM",
+                          "/FORM\\..\\ZELKA20.mdb", "/form/A.HTM", "/etc/passwd", "", "/FORM/link.htm",
+                          "/FORM/out/secret.txt",
                           // only the blank forms of the PDF folder, by their exact names
                           "/PDF/notes.pdf", "/PDF/uketuke.pdf", "/PDF/sub/UKETUKE.pdf", "/PDF/Assessment.pdf"})
     EXPECT_EQ(Resolve(url), std::nullopt) << url;
-}
-
-TEST_F(StaticPaths, RefusesSymbolicLinksLeadingOut) {
-  fs::create_symlink(outside_.Child("secret.txt"), app_.Child("FORM/link.htm"));
-  fs::create_directory_symlink(outside_.path(), app_.Child("FORM/out"));
-  EXPECT_EQ(Resolve("/FORM/link.htm"), std::nullopt);
-  EXPECT_EQ(Resolve("/FORM/out/secret.txt"), std::nullopt);
 }
 
 // --- Pending edits -------------------------------------------------------------
