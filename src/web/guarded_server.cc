@@ -55,14 +55,23 @@ void ReadAddress(int fd, bool peer, std::string& ip, int& port) {
   port = rc == 0 ? ntohs(addr.sin_port) : 0;
 }
 
-}  // namespace
+// A connection as the eviction sees it.
+struct HeldConnection {
+  bool trusted = false;  // its last request carried the tab's credentials
+  bool idle = false;     // no byte of a request yet
+  Clock::time_point since;  // idle or mid-head since
+};
 
+// The connection to close first: one without credentials before one with,
+// an idle one before one in the middle of a request, the older first.
 size_t PickVictim(const std::vector<HeldConnection>& held) {
   auto rank = [](const HeldConnection& c) { return std::make_tuple(c.trusted, !c.idle, c.since); };
   return std::min_element(held.begin(), held.end(),
                           [&](const auto& a, const auto& b) { return rank(a) < rank(b); }) -
          held.begin();
 }
+
+}  // namespace
 
 std::string_view HeadTarget(std::string_view head) {
   std::string_view line = head.substr(0, head.find_first_of("\r\n"));

@@ -45,16 +45,6 @@ struct ConnectionLimits {
   size_t untrusted_workers = 4;  // of those, at most this many serve requests without credentials
 };
 
-// A connection as the eviction sees it.
-struct HeldConnection {
-  bool trusted = false;  // its last request carried the tab's credentials
-  bool idle = false;     // no byte of a request yet
-  std::chrono::steady_clock::time_point since;  // idle or mid-head since
-};
-// The connection to close first: one without credentials before one with,
-// an idle one before one in the middle of a request, the older first.
-size_t PickVictim(const std::vector<HeldConnection>& held);
-
 // The request target of a request head ("GET /x HTTP/1.1\r\n…" -> "/x"),
 // and the value of one of its header fields ("" when absent; the name is
 // compared without regard to case).

@@ -26,20 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A session whose start code has been exchanged, and its keys.
-struct BegunSession {
-  Session session;
-  Session::Keys keys;
-  BegunSession() {
-    std::string why;
-    keys = session.Exchange(session.StartCode(), &why).value();
-  }
-};
-
 TEST(RefusalReason, AdmitsOnlyOwnHostAndOriginWithTheCredentialsARouteNeeds) {
-  BegunSession begun;
-  const std::string secret = begun.keys.secret;
-  const std::string page = begun.keys.pages + "FORM/A.HTM";
+  Session session;
+  std::string why;
+  const Session::Keys keys = session.Exchange(session.StartCode(), &why).value();
+  const std::string secret = keys.secret;
+  const std::string page = keys.pages + "FORM/A.HTM";
   const std::string other_key = "/p/" + std::string(64, 'b') + "/FORM/A.HTM";
   struct Case {
     std::string host, origin, path, session;
@@ -71,8 +63,8 @@ TEST(RefusalReason, AdmitsOnlyOwnHostAndOriginWithTheCredentialsARouteNeeds) {
       {"127.0.0.1:8080", "http://127.0.0.1:8080.evil.example", "/", "", false},
   };
   for (const Case& c : cases) {
-    auto why = RefusalReason({c.host, c.origin, c.path, c.session}, begun.session, 8080);
-    EXPECT_EQ(!why.has_value(), c.admitted) << c.host << " " << c.origin << " " << c.path;
+    auto refused = RefusalReason({c.host, c.origin, c.path, c.session}, session, 8080);
+    EXPECT_EQ(!refused.has_value(), c.admitted) << c.host << " " << c.origin << " " << c.path;
   }
   // Before the exchange nothing stands for the session.
   Session fresh;
@@ -103,24 +95,6 @@ TEST(Session, TheStartCodeIsTradedOnceAndOnlyWithinItsLife) {
     EXPECT_FALSE(session.Exchange(session.StartCode(), &why));
     EXPECT_NE(why.find("使用済み"), std::string::npos) << why;
   }
-}
-
-// --- The front door's pieces ----------------------------------------------------
-
-TEST(PickVictim, ClosesConnectionsWithoutCredentialsFirstIdleOnesBeforeBusyOnesOldestFirst) {
-  using T = std::chrono::steady_clock::time_point;
-  const T t0{}, t1 = t0 + 1s, t2 = t0 + 2s;
-  struct Case {
-    std::vector<HeldConnection> held;
-    size_t victim;
-  } cases[] = {
-      {{{false, false, t0}, {false, true, t1}}, 1},  // idle before mid-request, though newer
-      {{{true, true, t0}, {false, false, t2}}, 1},   // without credentials before with
-      {{{false, true, t2}, {false, true, t1}, {false, true, t2}}, 1},  // the oldest
-      {{{true, false, t0}, {true, true, t1}}, 1},
-      {{{true, false, t1}}, 0},
-  };
-  for (const Case& c : cases) EXPECT_EQ(PickVictim(c.held), c.victim);
 }
 
 class StaticPaths : public ::testing::Test {
