@@ -16,9 +16,15 @@ namespace zelka {
 //   ggg  era name (平成, 令和);  gg  its first character (平, 令);  g  era initial (H, R);
 //   e ee  era year;  "m" right after an hour or before a second is minutes ("h:mm")
 //   \x   the character x literally;  any other character is copied.
-// "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4; a first era year
-// formatted with 年 reads 元 only where the pattern asks for it (not here: 令和1年).
-std::string FormatDate(const Date& date, std::string_view format);
+// "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4.
+//
+// The first year of an era is the number 1 (令和1年5月1日), as the entry
+// fields show and read it back, unless `first_year` asks for 元: then an era
+// year of 1 written right before 年 reads 元 (令和元年5月1日), as printed forms
+// have it; "ge.m" stays R1.5.
+enum class FirstEraYear { kNumber, kGan };
+std::string FormatDate(const Date& date, std::string_view format,
+                       FirstEraYear first_year = FirstEraYear::kNumber);
 
 // Reads a date, a time, or a date and time the way the date fields accept them:
 //   2003/4/1, 2003-04-01, 2003/04/01 13:05, 2003/4/1 13:05:30,

@@ -39,9 +39,12 @@ TEST(FormatDateTest, PrintFormats) {
   EXPECT_EQ(FormatDate(Date{}, "yyyy/mm/dd"), "");
 }
 
-TEST(FormatDateTest, FirstEraYearIsANumber) {
+TEST(FormatDateTest, FirstEraYearIsANumberUnlessGanIsAskedFor) {
   EXPECT_EQ(FormatDate(D(2019, 5, 1), "ggge年m月d日"), "令和1年5月1日");
   EXPECT_EQ(FormatDate(D(1989, 1, 8), "ggge年m月d日"), "平成1年1月8日");
+  EXPECT_EQ(FormatDate(D(2019, 5, 1), "ggge\\年m\\月d\\日", FirstEraYear::kGan), "令和元年5月1日");
+  EXPECT_EQ(FormatDate(D(2020, 5, 1), "ggge年", FirstEraYear::kGan), "令和2年");
+  EXPECT_EQ(FormatDate(D(2019, 5, 1), "ge.m", FirstEraYear::kGan), "R1.5") << "元 only before 年";
 }
 
 TEST(FormatDateTest, EraBoundaries) {
