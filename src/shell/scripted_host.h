@@ -56,6 +56,7 @@ class ScriptedHost : public Host {
   std::vector<std::string> dialogs_shown;  // captions
   std::vector<std::string> navigations;    // "main:MainMenu/MainMenuFr.htm", "entry:FORM/A.HTM"
   std::vector<std::string> opened_documents;
+  std::vector<ReportView> reports;  // previews shown, each left at once
   std::vector<int> pauses;
   int refreshes = 0;
   std::map<View, bool> visible{{View::kMain, true}, {View::kEntry, false}};
@@ -95,6 +96,7 @@ class ScriptedHost : public Host {
     navigation_replies.emplace_back(id, proceed);
   }
   void OpenDocument(const std::string& path) override { opened_documents.push_back(path); }
+  void ShowReport(const ReportView& report) override { reports.push_back(report); }
   void ShowProgress(const std::string&, long done, long total) override {
     progress.emplace_back(done, total);
   }
