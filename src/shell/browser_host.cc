@@ -434,6 +434,18 @@ UiEvent BrowserHost::WaitEvent() {
 
 void BrowserHost::ReplyNavigation(int id, bool proceed) { channel_->ReplyNavigation(id, proceed); }
 
+void BrowserHost::ShowReport(const ReportView& report) {
+  // The report is served while the preview is open; the request in the state
+  // tells every tab to show it in the main window until one answers "back".
+  int serial = ++report_serial_;
+  server_->PublishReport(serial, report.html);
+  int id = channel_->Open({{"kind", "report"}, {"title", report.title}, {"url", WebServer::ReportPath(serial)}});
+  while (auto reply = channel_->Await(id))
+    if (reply->is_object() && reply->value("back", false)) break;
+  channel_->Close(id);
+  server_->PublishReport(serial, "");
+}
+
 void BrowserHost::OpenDocument(const std::string& path) {
   // On a desktop the associated program opens it; the shell page also offers
   // it, as a link when it is one of the served files.

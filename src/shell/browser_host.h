@@ -75,6 +75,7 @@ class BrowserHost : public Host {
   void ClearStatus(View view) override;
   UiEvent WaitEvent() override;
   void ReplyNavigation(int id, bool proceed) override;
+  void ShowReport(const ReportView& report) override;
   void OpenDocument(const std::string& path) override;
   void ShowProgress(const std::string& caption, long done, long total) override;
 
@@ -82,6 +83,7 @@ class BrowserHost : public Host {
   Options options_;
   std::string save_dir_;  // where the next save dialog opens
   int document_serial_ = 0;
+  int report_serial_ = 0;
   std::vector<std::pair<const Dialog*, int>> dialogs_;  // open dialogs and their request ids
   // The form a page load found or a status text brought, per view (main,
   // entry), with the channel's activity at that moment: the next ReadForm of

@@ -316,6 +316,14 @@ WebServer::WebServer(std::string app_dir, std::string web_dir, UiChannel& channe
 
 WebServer::~WebServer() { Stop(); }
 
+void WebServer::PublishReport(int serial, std::string html) {
+  std::lock_guard lock(report_mutex_);
+  report_serial_ = serial;
+  report_html_ = std::move(html);
+}
+
+std::string WebServer::ReportPath(int serial) { return "/report/" + std::to_string(serial) + ".html"; }
+
 std::string WebServer::StartUrl() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + token_;
 }
@@ -418,6 +426,13 @@ void WebServer::Route() {
   // Pages are files: a form posted to a page shows the page, as a file URL did.
   http_->Get("/(web|MainMenu|FORM|PDF)/.*", serve_file);
   http_->Post("/(web|MainMenu|FORM|PDF)/.*", serve_file);
+
+  // The print preview's report, only while it is shown.
+  http_->Get("/report/([0-9]+)\\.html", [this](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(report_mutex_);
+    if (report_html_.empty() || req.path != ReportPath(report_serial_)) return Refuse(res, 404, "Not Found");
+    res.set_content(report_html_, "text/html; charset=utf-8");
+  });
 
   http_->Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
     long since = 0;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -66,6 +67,11 @@ class WebServer {
   const std::string& Token() const { return token_; }
   std::string StartUrl() const;
 
+  // The report the print preview shows: served at ReportPath(serial) until
+  // another one is published; an empty document withdraws it.
+  void PublishReport(int serial, std::string html);
+  static std::string ReportPath(int serial);
+
  private:
   void Route();
 
@@ -77,6 +83,9 @@ class WebServer {
   std::unique_ptr<httplib::Server> http_;
   std::thread thread_;
   std::atomic<bool> listen_returned_{false};
+  std::mutex report_mutex_;
+  int report_serial_ = 0;
+  std::string report_html_;
 };
 
 }  // namespace zelka

@@ -1,6 +1,7 @@
 // The CAP functions in the browser: the CAP review worksheet from the main
-// menu (assessment search, save dialog, RTF file), the CAP list command, the
-// hidden verification run with its export, and deletion from the search.
+// menu (assessment search, save dialog, RTF file), the hidden verification
+// run with its export, and deletion from the search. (The CAP list is in
+// print.test.mjs.)
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -169,22 +170,6 @@ test('an assessment without triggered CAPs writes no file; a closed search does 
   } finally {
     await z.close();
     rmSync(home, { recursive: true, force: true });
-  }
-});
-
-test('the CAP list command stores the selection and says the list is not ready', async () => {
-  const z = await openZelka(addAssessments);
-  try {
-    const search = await startCommand(z, 'CAP一覧の印刷');
-    const rows = await findByNumber(search, 1);
-    await rows.first().click();
-    await search.getByRole('button', { name: '選択', exact: true }).click();
-    const box = await message(z.page, 'CAP一覧の印刷は準備中です。');
-    assert.equal(await box.getAttribute('data-icon'), 'information');
-    await confirm(box);
-    assert.equal(sql(z.zelka.appDir, 'SELECT [CAP番号01] FROM [CAP選定] WHERE [整理番号]=1;').trim(), '2a');
-  } finally {
-    await z.close();
   }
 });
 

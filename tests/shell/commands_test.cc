@@ -275,24 +275,37 @@ TEST_F(StoredCommandTest, CapKentoCancelledDoesNothing) {
   EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
 }
 
-TEST_F(StoredCommandTest, CapPrintStoresTheSelectionThenSaysTheListIsNotReady) {
-  AddAssessment(5, "2003-04-01");
+TEST_F(StoredCommandTest, PrintCommandsChooseThroughTheirSearchThenShowTheReport) {
   AddAssessment(6, "2003-04-01");
-  app.HandleEvent(Status(View::kMain, "?cap_print"));  // search closed without a choice
-  EXPECT_TRUE(db().OpenTable("CAP選定").Eof());
-  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
-
-  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+  db().Execute("INSERT INTO [相談受付表] ([整理番号]) VALUES (6)");
+  auto choose_six = [](Dialog& d, ScriptedHost& h) {
     h.Send(d, Click("cmdFind", {{"txtSeiriNo", "6"}}));
     h.Send(d, Click("cmdChoose"));
-  });
-  app.HandleEvent(Status(View::kMain, "?CAP_PRINT"));
-  EXPECT_FALSE(db().OpenKey("CAP選定", 6, Date{2003, 4, 1}).Eof());
-  EXPECT_TRUE(db().OpenKey("CAP選定", 5, Date{2003, 4, 1}).Eof());
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, "CAP一覧の印刷は準備中です。");
-  EXPECT_EQ(host.messages[0].icon, Icon::kInformation);
-  EXPECT_TRUE(host.save_dialogs.empty());
+  };
+  struct Case {
+    const char* command;
+    const char* title;
+  } cases[] = {{"?UKETUKE_PRINT", "相談受付表"},
+               {"?assessment_print", "在宅ケアアセスメント表(ZELKA2.0)"},
+               {"?CAP_PRINT", "CAP一覧表"}};
+  for (const Case& c : cases) {
+    host.reports.clear();
+    app.HandleEvent(Status(View::kMain, c.command));  // the search closed without a choice
+    EXPECT_TRUE(host.reports.empty()) << c.command;
+    host.QueueDialog(choose_six);
+    app.HandleEvent(Status(View::kMain, c.command));
+    ASSERT_EQ(host.reports.size(), 1u) << c.command << ": " << host.LastMessage();
+    EXPECT_EQ(host.reports[0].title, c.title);
+    EXPECT_EQ(host.dialogs_shown.back(), "登録データの選択");
+  }
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
+  EXPECT_FALSE(db().OpenKey("CAP選定", 6, Date{2003, 4, 1}).Eof()) << "the CAP list runs the selection first";
+  EXPECT_NE(host.reports[0].html.find("サトウ ハナコ"), std::string::npos) << "the name the selection read";
+  EXPECT_EQ(app.context().record_number, 6) << "the CAP list keeps the chosen assessment";
+
+  host.QueueDialog(choose_six);
+  app.HandleEvent(Status(View::kMain, "?UKETUKE_PRINT"));
+  EXPECT_EQ(app.context().record_number, 0) << "an intake print clears the keys again";
 }
 
 TEST_F(StoredCommandTest, HiddenVerificationRunIsReachableFromTheAssessmentSearch) {
