@@ -59,6 +59,12 @@ TEST(CommandLineTest, BatchModesRequireTheirOptions) {
   EXPECT_NE(error.find("--out is required"), std::string::npos) << error;
   EXPECT_FALSE(Parse({"worksheet", "--app-dir", "d", "--id", "1", "--out", "w"}, &error));
   EXPECT_NE(error.find("--date is required"), std::string::npos) << error;
+
+  cl = Parse({"report", "--app-dir", "d", "--form", "cap-list", "--id", "5", "--out", "list.PDF"});
+  ASSERT_TRUE(cl);
+  EXPECT_EQ(cl->mode, Mode::kReport);
+  EXPECT_EQ(cl->form, ReportForm::kCapList);
+  EXPECT_TRUE(cl->reference_date.IsZero()) << "the date is optional for the CAP list";
 }
 
 TEST(CommandLineTest, BadArgumentsAreNamedInTheMessage) {
@@ -82,6 +88,12 @@ TEST(CommandLineTest, BadArgumentsAreNamedInTheMessage) {
       {{"worksheet", "--app-dir", "d", "--id", "7x", "--date", "2003-04-01", "--out", "w"}, "\"7x\""},
       {{"worksheet", "--app-dir", "d", "--id", "7", "--date", "2003-02-30", "--out", "w"}, "\"2003-02-30\""},
       {{"worksheet", "--app-dir", "d", "--id", "7", "--date", "2003/04/01", "--out", "w"}, "YYYY-MM-DD"},
+      {{"report", "--app-dir", "d", "--form", "plan", "--id", "1", "--out", "r.pdf"}, "\"plan\""},
+      {{"report", "--app-dir", "d", "--id", "1", "--out", "r.pdf"}, "--form is required"},
+      {{"report", "--app-dir", "d", "--form", "assessment", "--id", "1", "--out", "r.pdf"}, "--date is required"},
+      {{"report", "--app-dir", "d", "--form", "intake", "--id", "1", "--date", "2003-04-01", "--out", "r.pdf"},
+       "--date cannot be used with --form intake"},
+      {{"report", "--app-dir", "d", "--form", "intake", "--id", "1", "--out", "r.rtf"}, ".html or .pdf"},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -101,7 +113,8 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse) {
   std::string usage = UsageText();
   for (const char* line : {"zelka [--app-dir DIR] [--port N] [--no-browser]", "zelka init --app-dir DIR",
                            "zelka verify --app-dir DIR --out FILE",
-                           "zelka worksheet --app-dir DIR --id N --date YYYY-MM-DD --out FILE"})
+                           "zelka worksheet --app-dir DIR --id N --date YYYY-MM-DD --out FILE",
+                           "zelka report --app-dir DIR --form intake|assessment|cap-list --id N"})
     EXPECT_NE(usage.find(line), std::string::npos) << line;
 }
 

@@ -148,5 +148,42 @@ TEST_F(ProgramTest, StoreThatCannotBeOpenedEndsBeforeServing) {
   EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), "not a database");
 }
 
+TEST_F(ProgramTest, ReportCommandWritesAPageOrAPdfAndRefusesADirectoryInUse) {
+  Database::Open(dir.Child("ZELKA20.mdb"))->Execute("INSERT INTO [相談受付表] ([整理番号], [1-1]) VALUES (3, '山田 <花子>')");
+  auto report = [&](std::vector<std::string> options) {
+    std::vector<std::string> args{program, "report", "--app-dir", dir.path()};
+    args.insert(args.end(), options.begin(), options.end());
+    return args;
+  };
+  struct Case {
+    std::vector<std::string> options;
+    int status;
+    std::string out_starts, err_has;
+  } cases[] = {
+      {{"--form", "intake", "--id", "3", "--out", dir.Child("r.html")}, 0, "<!DOCTYPE html>", ""},
+      {{"--form", "intake", "--id", "3", "--out", dir.Child("r.pdf")}, 0, "%PDF", ""},
+      {{"--form", "intake", "--id", "4", "--out", dir.Child("none.html")}, 1, "", "整理番号 4 の相談受付表がありません"},
+      {{"--form", "assessment", "--id", "3", "--out", dir.Child("none.html")}, 2, "", "--date is required"},
+      {{"--form", "cap-list", "--id", "3", "--out", dir.Child("none.txt")}, 2, "", ".html or .pdf"},
+  };
+  for (const Case& c : cases) {
+    Process run(report(c.options));
+    std::string errors = run.ReadAllErrors();
+    EXPECT_EQ(run.Wait(), c.status) << errors;
+    EXPECT_NE(errors.find(c.err_has), std::string::npos) << errors;
+    EXPECT_TRUE(ReadBytes(c.options.back()).starts_with(c.out_starts)) << c.options.back();
+  }
+  EXPECT_NE(ReadBytes(dir.Child("r.html")).find("山田 &lt;花子&gt;"), std::string::npos);
+
+  Process running(Run());
+  ASSERT_TRUE(running.ReadLine().starts_with("http://127.0.0.1:"));
+  Process refused(report({"--form", "intake", "--id", "3", "--out", dir.Child("again.html")}));
+  EXPECT_EQ(refused.ReadAllErrors(), "既に起動されているので、終了します。\n");
+  EXPECT_EQ(refused.Wait(), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.Child("again.html")));
+  running.Signal(SIGTERM);
+  EXPECT_EQ(running.Wait(), 0);
+}
+
 }  // namespace
 }  // namespace zelka
