@@ -8,7 +8,7 @@
 #include "cap/batch.h"
 #include "output/report_batch.h"
 #include "output/worksheet_batch.h"
-#include "shell/app.h"
+#include "web/run_application.h"
 #include "shell/cli.h"
 #include "shell/main_window.h"
 #include "store/store_startup.h"

@@ -11,7 +11,7 @@
 #include "cap/assessment_rows.h"
 #include "cap/evidence.h"
 #include "cap/selection.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/record_context.h"
 #include "util/env.h"
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "util/date.h"

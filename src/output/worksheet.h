@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cap/cap_engine.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/database.h"
 #include "util/date.h"
 #include "util/env.h"

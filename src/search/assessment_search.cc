@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "search/controls.h"
+#include "host/controls.h"
 #include "search/date_dialogs.h"
 #include "search/record_search_dialog.h"
 

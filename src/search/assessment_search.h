@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "search/record_deletion.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/record_context.h"
 #include "util/env.h"
 

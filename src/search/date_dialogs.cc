@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "search/controls.h"
-#include "shell/dialog.h"
+#include "host/controls.h"
+#include "host/dialog.h"
 #include "util/japanese_date.h"
 
 namespace zelka {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "search/record_deletion.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/record_context.h"
 
 namespace zelka {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "search/controls.h"
-#include "shell/host.h"
+#include "host/controls.h"
+#include "host/host.h"
 #include "util/japanese_date.h"
 
 namespace zelka {

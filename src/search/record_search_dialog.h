@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/dialog.h"
+#include "host/dialog.h"
 #include "store/record_context.h"
 #include "store/value.h"
 

@@ -3,14 +3,10 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <cstdlib>
-#include <mutex>
-#include <ostream>
 
 #include "search/assessment_search.h"
 #include "search/date_dialogs.h"
 #include "search/intake_search.h"
-#include "shell/browser_host.h"
 #include "shell/commands.h"
 #include "shell/main_window.h"
 
@@ -30,14 +26,6 @@ EntryDialogs MakeEntryDialogs(App& app) {
 void ShowCommandFailure(Host& host, const std::exception& e) {
   host.ShowMessage(std::string("処理を続けられませんでした。\r\n") + e.what(), Buttons::kOk,
                    Icon::kCritical);
-}
-
-bool DesktopPresent() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
 }
 
 sigset_t ShutdownSignals() {
@@ -136,55 +124,6 @@ SignalWatcher::~SignalWatcher() {
   stopping_ = true;
   pthread_kill(thread_.native_handle(), SIGTERM);
   thread_.join();
-}
-
-int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostream& err) {
-  std::string app_dir = ProgramDirectory(command_line);
-  SingleInstanceLock lock;
-  if (!ClaimProgramDirectory(app_dir, lock, err)) return kExitFailure;
-
-  // Signals are blocked before the host starts its threads, so that only the
-  // watcher receives them. A signal that comes while the store is being
-  // opened is kept and ends the program as soon as the host is serving.
-  struct ShutdownRelay {
-    std::mutex mutex;
-    BrowserHost* host = nullptr;
-    bool requested = false;
-    void Request() {
-      std::lock_guard lock(mutex);
-      requested = true;
-      if (host) host->RequestShutdown();
-    }
-    void Attach(BrowserHost* target) {
-      std::lock_guard lock(mutex);
-      host = target;
-      if (host && requested) host->RequestShutdown();
-    }
-  } relay;
-  SignalWatcher watcher([&relay] { relay.Request(); });
-
-  BrowserHost host({app_dir, BrowserHost::DefaultWebDir(), command_line.port, ""});
-  Env& env = Env::Default();
-  App app(env, host, app_dir);
-  std::string error;
-  StoreStartup store;
-  if (!OpenStore(app, &error, &store)) {
-    err << "zelka: " << error << std::endl;
-    return kExitFailure;
-  }
-  if (!host.Start(&error)) {
-    err << "zelka: " << error << std::endl;
-    return kExitFailure;
-  }
-  relay.Attach(&host);
-  std::string url = host.StartUrl();
-  out << url << std::endl;
-  if (!command_line.no_browser && DesktopPresent() && !env.StartProgram({"xdg-open", url}, &error))
-    err << "zelka: cannot open the browser (" << error << "); open " << url << std::endl;
-  ShowMainWindow(app, store);
-  app.Run();
-  relay.Attach(nullptr);  // the host goes before the watcher
-  return kExitOk;
 }
 
 }  // namespace zelka

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <thread>
@@ -14,7 +13,7 @@
 #include "cap/cap_engine.h"
 #include "shell/cli.h"
 #include "shell/entry_window.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/record_context.h"
 #include "util/env.h"
 #include "util/settings_buffer.h"
@@ -82,11 +81,5 @@ class SignalWatcher {
   std::atomic<bool> stopping_{false};
   std::thread thread_;
 };
-
-// Runs the application as the command line says (mode kRun): claims the
-// program directory, opens the store, serves the browser host, prints its URL
-// on `out`, opens the browser, and runs until quit or a signal. Returns the
-// exit status; problems go to `err`.
-int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostream& err);
 
 }  // namespace zelka

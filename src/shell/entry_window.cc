@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "shell/entry_menus.h"
+#include "store/entry_menus.h"
 #include "store/binding.h"
 #include "util/japanese_date.h"
 #include "util/piece.h"

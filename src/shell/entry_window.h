@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/record_context.h"
 #include "util/env.h"
 

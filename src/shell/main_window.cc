@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "shell/app.h"
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/store_startup.h"
 
 namespace zelka {
@@ -42,7 +42,7 @@ bool OpenStore(App& app, std::string* error, StoreStartup* report) {
 }
 
 void ShowMainWindow(App& app, const StoreStartup& store) {
-  app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), &app.host());
+  app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), MessageBoxWarning(app.host()));
   if (store.recovered) app.host().ShowMessage(kRecoveredMessage, Buttons::kOk, Icon::kInformation);
   if (!app.host().Navigate(View::kMain, kMainMenuPage))
     app.host().ShowMessage(std::string(kNoMainMenuMessage) + app.app_dir() + "/" + kMainMenuPage,

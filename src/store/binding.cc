@@ -3,7 +3,7 @@
 #include <span>
 #include <variant>
 
-#include "shell/entry_menus.h"
+#include "store/entry_menus.h"
 #include "store/validation.h"
 #include "util/japanese_date.h"
 

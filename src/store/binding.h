@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/database.h"
 #include "store/record_context.h"
 #include "store/validation.h"

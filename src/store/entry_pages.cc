@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "shell/entry_menus.h"
+#include "store/entry_menus.h"
 #include "store/validation.h"
 
 namespace zelka {

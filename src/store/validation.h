@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/host.h"
+#include "host/host.h"
 #include "store/value.h"
 #include "util/date.h"
 

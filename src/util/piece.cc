@@ -1,6 +1,5 @@
 #include "util/piece.h"
 
-#include "shell/host.h"
 #include "util/utf8.h"
 
 namespace zelka {
@@ -8,17 +7,17 @@ namespace {
 
 constexpr char kArgumentTitle[] = "引数のｴﾗｰ";
 
-void Warn(Host* host, const std::string& text, const char* title) {
-  if (host) host->ShowMessage(text, Buttons::kOk, Icon::kExclamation, title);
+void Warn(const Warning& warn, const std::string& text, const char* title) {
+  if (warn) warn(Notice{text, title, false});
 }
 
 // Checks the arguments the way both piece functions do; `who` names the function.
 void CheckPieceArguments(int n, std::string_view delimiter, bool text_empty, const char* who,
-                         Host* host) {
+                         const Warning& warn) {
   if (CharCount(delimiter) != 1)
-    Warn(host, std::string(who) + "ﾕｰｻﾞｰ関数: 区切り文字は1文字で指定してく出さい", kArgumentTitle);
+    Warn(warn, std::string(who) + "ﾕｰｻﾞｰ関数: 区切り文字は1文字で指定してく出さい", kArgumentTitle);
   if (!text_empty && n < 1)
-    Warn(host, std::string(who) + "ﾕｰｻﾞｰ関数: 何個めかは、1以上を指定して下さい", kArgumentTitle);
+    Warn(warn, std::string(who) + "ﾕｰｻﾞｰ関数: 何個めかは、1以上を指定して下さい", kArgumentTitle);
 }
 
 std::string_view PieceOf(std::string_view text, int n, std::string_view delimiter) {
@@ -36,25 +35,25 @@ std::string_view PieceOf(std::string_view text, int n, std::string_view delimite
 
 }  // namespace
 
-std::string Piece2(std::string_view text, int n, std::string_view delimiter, Host* host) {
-  CheckPieceArguments(n, delimiter, text.empty(), "Piece2", host);
+std::string Piece2(std::string_view text, int n, std::string_view delimiter, const Warning& warn) {
+  CheckPieceArguments(n, delimiter, text.empty(), "Piece2", warn);
   std::string_view piece = PieceOf(text, n, delimiter);
   if (piece.size() >= 2 && piece.front() == '"' && piece.back() == '"')
-    Warn(host,
+    Warn(warn,
          "このデータはダブルクォーティーションで囲まれています。\r"
          "余計なスペースが入っていると思われます",
          "Piece2");
   return std::string(piece);
 }
 
-std::string Piece(std::string_view text, int n, std::string_view delimiter, Host* host) {
-  CheckPieceArguments(n, delimiter, text.empty(), "Piece", host);
+std::string Piece(std::string_view text, int n, std::string_view delimiter, const Warning& warn) {
+  CheckPieceArguments(n, delimiter, text.empty(), "Piece", warn);
   return std::string(PieceOf(text, n, delimiter));
 }
 
-int PieceCnt(std::string_view text, std::string_view delimiter, Host* host) {
+int PieceCnt(std::string_view text, std::string_view delimiter, const Warning& warn) {
   if (CharCount(delimiter) != 1)
-    Warn(host, "PieceCntﾕｰｻﾞｰ関数: 区切り文字は1文字で指定してく出さい", kArgumentTitle);
+    Warn(warn, "PieceCntﾕｰｻﾞｰ関数: 区切り文字は1文字で指定してく出さい", kArgumentTitle);
   if (text.empty() || delimiter.empty()) return 0;
   int count = 0;
   for (size_t at = text.find(delimiter); at != std::string_view::npos;
@@ -64,10 +63,10 @@ int PieceCnt(std::string_view text, std::string_view delimiter, Host* host) {
 }
 
 std::string StrRep(std::string_view text, std::string_view find, std::string_view replacement,
-                   Host* host) {
+                   const Warning& warn) {
   if (text.empty()) return "";
   if (find.empty()) {
-    Warn(host, "StrRepﾕｰｻﾞｰ関数: 検索文字列がありません", "引数ｴﾗｰ");
+    Warn(warn, "StrRepﾕｰｻﾞｰ関数: 検索文字列がありません", "引数ｴﾗｰ");
     return "";
   }
   std::string out;

@@ -1,6 +1,5 @@
 #include "util/settings_buffer.h"
 
-#include "shell/host.h"
 #include "util/cp932.h"
 #include "util/env.h"
 #include "util/piece.h"
@@ -37,7 +36,7 @@ bool DecodeSettings(std::string bytes, std::string* text) {
 
 void SettingsBuffer::ClearPrivateAppBuf() { sections_.clear(); }
 
-void SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, Host* host) {
+void SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, const Warning& warn) {
   ClearPrivateAppBuf();
   std::string error;
   std::string bytes, text;
@@ -48,14 +47,13 @@ void SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, Host* h
   } else if (!DecodeSettings(std::move(bytes), &text)) {
     error = RuntimeError(62, "文字コードを判別できません。");
   } else {
-    error = LoadLines(text, host);
+    error = LoadLines(text, warn);
   }
-  if (!error.empty() && host)
-    host->ShowMessage("設定ファイルを読み込めませんでした。\r" + path + "\r" + error, Buttons::kOk,
-                      Icon::kCritical, kTitle);
+  if (!error.empty() && warn)
+    warn(Notice{"設定ファイルを読み込めませんでした。\r" + path + "\r" + error, kTitle, true});
 }
 
-std::string SettingsBuffer::LoadLines(std::string_view text, Host* host) {
+std::string SettingsBuffer::LoadLines(std::string_view text, const Warning& warn) {
   bool in_named_section = false;  // a section line was read and named the current slot
   size_t start = 0;
   while (start < text.size()) {
@@ -75,17 +73,16 @@ std::string SettingsBuffer::LoadLines(std::string_view text, Host* host) {
       continue;
     }
 
-    std::string key = Piece2(line, 1, "\t", host);
-    std::string value = Piece2(line, 2, "\t", host);
+    std::string key = Piece2(line, 1, "\t", warn);
+    std::string value = Piece2(line, 2, "\t", warn);
     if (key.empty()) {
       if (value.empty()) continue;  // a lone TAB: nothing to store
       if (sections_.empty() || sections_.back().entries.empty()) {
         std::string name = sections_.empty() ? "" : sections_.back().name;
-        if (host)
-          host->ShowMessage(
-              "セクション内でキーワードが１度も出現していないのに、キーワードが省略されています。\r[" +
-                  name + "]",
-              Buttons::kOk, Icon::kCritical, kTitle);
+        if (warn)
+          warn(Notice{"セクション内でキーワードが１度も出現していないのに、キーワードが省略されています。\r[" +
+                          name + "]",
+                      kTitle, true});
         continue;
       }
       sections_.back().entries.back().value += WithLineBreaks(value);

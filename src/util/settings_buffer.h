@@ -15,10 +15,11 @@
 #include <string_view>
 #include <vector>
 
+#include "util/warning.h"
+
 namespace zelka {
 
 class Env;
-class Host;
 
 class SettingsBuffer {
  public:
@@ -27,13 +28,13 @@ class SettingsBuffer {
   static constexpr char kGeneralSection[] = "PrivateAppBufGeneral";
 
   // Empties the buffer and loads the settings file. A file that cannot be read
-  // (or overflows the buffer) is reported once through the host, and the
+  // (or overflows the buffer) is reported once through the warning, and the
   // buffer keeps what was loaded before the error.
   //
   // The file is read as UTF-8, the encoding of the file this program delivers;
   // a file that is not UTF-8 is taken as CP932, so a settings file carried
   // over from a Windows installation still reads correctly.
-  void SetPrivateAppBuf(const std::string& path, Env& env, Host* host);
+  void SetPrivateAppBuf(const std::string& path, Env& env, const Warning& warn);
   // The value of key in section ("" for the general section); "" when absent.
   std::string GetPrivateAppBuf(std::string_view section, std::string_view key) const;
   void ClearPrivateAppBuf();
@@ -47,7 +48,7 @@ class SettingsBuffer {
     std::vector<Entry> entries;
   };
   // Loads the lines; returns "" or the error text to report.
-  std::string LoadLines(std::string_view text, Host* host);
+  std::string LoadLines(std::string_view text, const Warning& warn);
 
   std::vector<Section> sections_;
 };

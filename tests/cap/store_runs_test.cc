@@ -4,7 +4,7 @@
 
 #include "cap/cap_engine.h"
 #include "cap/store_fixture.h"
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "util/cp932.h"
 #include "util/fake_env.h"
 

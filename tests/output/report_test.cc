@@ -10,7 +10,7 @@
 #include "output/printed_reports.h"
 #include "output/report_layout.h"
 #include "output/report_staging.h"
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "store/schema.h"
 #include "util/cp932.h"
 #include "util/fake_env.h"

@@ -9,7 +9,7 @@
 #include "cap/store_fixture.h"
 #include "output/rtf_text.h"
 #include "output/worksheet.h"
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "util/cp932.h"
 
 namespace zelka::testing {

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "shell/dialog.h"
-#include "shell/scripted_host.h"
+#include "host/dialog.h"
+#include "host/scripted_host.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/record_context.h"

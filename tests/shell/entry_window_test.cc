@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "store/catalogue.h"
 #include "support/temp_dir.h"
 #include "util/fake_env.h"

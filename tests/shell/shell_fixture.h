@@ -10,7 +10,7 @@
 #include "shell/app.h"
 #include "shell/main_window.h"
 #include "store/store_startup.h"
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "support/temp_dir.h"
 #include "util/fake_env.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 
 namespace zelka {
 namespace {
@@ -30,25 +30,25 @@ TEST(PieceTest, MultiByteTextAndDelimiter) {
 
 TEST(PieceTest, ArgumentErrorsAreShownAndTheFunctionGoesOn) {
   ScriptedHost host;
-  EXPECT_EQ(Piece2("a,,b", 1, ",,", &host), "a");
+  EXPECT_EQ(Piece2("a,,b", 1, ",,", MessageBoxWarning(host)), "a");
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, "Piece2ﾕｰｻﾞｰ関数: 区切り文字は1文字で指定してく出さい");
   EXPECT_EQ(host.messages[0].title, "引数のｴﾗｰ");
   EXPECT_EQ(host.messages[0].icon, Icon::kExclamation);
 
-  EXPECT_EQ(Piece("a,b", 0, ",", &host), "");
+  EXPECT_EQ(Piece("a,b", 0, ",", MessageBoxWarning(host)), "");
   EXPECT_EQ(host.LastMessage(), "Pieceﾕｰｻﾞｰ関数: 何個めかは、1以上を指定して下さい");
 
-  EXPECT_EQ(PieceCnt("a,b", "", &host), 0);
+  EXPECT_EQ(PieceCnt("a,b", "", MessageBoxWarning(host)), 0);
   EXPECT_EQ(host.LastMessage(), "PieceCntﾕｰｻﾞｰ関数: 区切り文字は1文字で指定してく出さい");
 
-  EXPECT_EQ(StrRep("abc", "", "x", &host), "");
+  EXPECT_EQ(StrRep("abc", "", "x", MessageBoxWarning(host)), "");
   EXPECT_EQ(host.LastMessage(), "StrRepﾕｰｻﾞｰ関数: 検索文字列がありません");
   EXPECT_EQ(host.messages.back().title, "引数ｴﾗｰ");
   EXPECT_EQ(host.messages.size(), 4u);
 
   // An empty text returns at once: no complaint about the piece number.
-  Piece2("", 0, ",", &host);
+  Piece2("", 0, ",", MessageBoxWarning(host));
   EXPECT_EQ(host.messages.size(), 4u);
   // Without a host nothing is shown and nothing fails.
   EXPECT_EQ(Piece2("a", 0, "", nullptr), "");
@@ -56,14 +56,14 @@ TEST(PieceTest, ArgumentErrorsAreShownAndTheFunctionGoesOn) {
 
 TEST(PieceTest, QuotedPieceWarnsOnlyInPiece2) {
   ScriptedHost host;
-  EXPECT_EQ(Piece2("k\t\"v\"", 2, "\t", &host), "\"v\"");
+  EXPECT_EQ(Piece2("k\t\"v\"", 2, "\t", MessageBoxWarning(host)), "\"v\"");
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text,
             "このデータはダブルクォーティーションで囲まれています。\r余計なスペースが入っていると思われます");
   EXPECT_EQ(host.messages[0].title, "Piece2");
-  Piece("k\t\"v\"", 2, "\t", &host);
-  Piece2("\"", 1, "\t", &host);  // one quote alone is not enclosed
-  Piece2("\"a", 1, "\t", &host);
+  Piece("k\t\"v\"", 2, "\t", MessageBoxWarning(host));
+  Piece2("\"", 1, "\t", MessageBoxWarning(host));  // one quote alone is not enclosed
+  Piece2("\"a", 1, "\t", MessageBoxWarning(host));
   EXPECT_EQ(host.messages.size(), 1u);
 }
 

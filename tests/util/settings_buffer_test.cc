@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 #include "support/temp_dir.h"
 #include "util/cp932.h"
 #include "util/env.h"
@@ -16,7 +16,7 @@ class SettingsBufferTest : public ::testing::Test {
   void Load(const std::string& text) {
     std::string path = dir_.Child("ZELKA20.PRA");
     ASSERT_TRUE(Env::Default().WriteFile(path, text));
-    buffer_.SetPrivateAppBuf(path, Env::Default(), &host_);
+    buffer_.SetPrivateAppBuf(path, Env::Default(), MessageBoxWarning(host_));
   }
   testing::TempDir dir_;
   ScriptedHost host_;
@@ -75,7 +75,7 @@ TEST_F(SettingsBufferTest, QuotedValuesWarnAndKeepTheirQuotes) {
 
 TEST_F(SettingsBufferTest, MissingFileIsReportedOnceAndLeavesTheBufferEmpty) {
   Load("[S]\nK\tv\n");
-  buffer_.SetPrivateAppBuf(dir_.Child("nothing.PRA"), Env::Default(), &host_);
+  buffer_.SetPrivateAppBuf(dir_.Child("nothing.PRA"), Env::Default(), MessageBoxWarning(host_));
   ASSERT_EQ(host_.messages.size(), 1u);
   EXPECT_EQ(host_.messages[0].title, "SetPrivateAppBuf");
   EXPECT_EQ(host_.messages[0].icon, Icon::kCritical);
@@ -141,7 +141,7 @@ TEST(SettingsBufferDeliveredFile, TheDeliveredSettingsFileLoadsCleanly) {
   if (!Env::Default().FileExists(path)) GTEST_SKIP() << "no delivered settings file yet";
   ScriptedHost host;
   SettingsBuffer buffer;
-  buffer.SetPrivateAppBuf(path, Env::Default(), &host);
+  buffer.SetPrivateAppBuf(path, Env::Default(), MessageBoxWarning(host));
   EXPECT_TRUE(host.messages.empty());
   EXPECT_FALSE(buffer.GetPrivateAppBuf("RTF", "BEGIN_ITEM").empty());
 }

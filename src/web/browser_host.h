@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/dialog.h"
-#include "shell/host.h"
+#include "host/dialog.h"
+#include "host/host.h"
 
 namespace zelka {
 

@@ -1,6 +1,6 @@
 // The local server's gate: which requests pass, which are refused, and which
 // files static serving may hand out.
-#include "shell/web_server.h"
+#include "web/web_server.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <memory>
 #include <thread>
 
-#include "shell/web_channel.h"
+#include "web/web_channel.h"
 #include "support/temp_dir.h"
 
 namespace zelka {

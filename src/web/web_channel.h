@@ -17,7 +17,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/host.h"
+#include "host/host.h"
 
 namespace zelka {
 

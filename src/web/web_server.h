@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/host.h"
+#include "host/host.h"
 
 namespace httplib {
 class Server;

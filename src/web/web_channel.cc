@@ -1,6 +1,6 @@
-#include "shell/web_channel.h"
+#include "web/web_channel.h"
 
-#include "shell/trace.h"
+#include "web/trace.h"
 
 namespace zelka {
 

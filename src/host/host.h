@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "util/warning.h"
+
 namespace zelka {
 
 class Dialog;
@@ -124,5 +126,14 @@ class Host {
   // total 0 hides it.
   virtual void ShowProgress(const std::string& caption, long done, long total) {}
 };
+
+// A Warning for the utilities that shows each notice in a message box: a
+// critical icon for an error, an exclamation mark for a caution.
+inline Warning MessageBoxWarning(Host& host) {
+  return [&host](const Notice& notice) {
+    host.ShowMessage(notice.text, Buttons::kOk, notice.critical ? Icon::kCritical : Icon::kExclamation,
+                     notice.title);
+  };
+}
 
 }  // namespace zelka

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/browser_host.h"
+#include "web/browser_host.h"
 #include "support/temp_dir.h"
 
 namespace zelka {

@@ -1,4 +1,4 @@
-#include "shell/web_server.h"
+#include "web/web_server.h"
 
 #include <httplib.h>
 
@@ -9,9 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/entry_menus.h"
-#include "shell/trace.h"
-#include "shell/web_channel.h"
+#include "store/entry_menus.h"
+#include "web/trace.h"
+#include "web/web_channel.h"
 
 namespace zelka {
 

@@ -1,4 +1,4 @@
-#include "shell/trace.h"
+#include "web/trace.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "shell/browser_host.h"
+#include "web/browser_host.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,10 +6,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "shell/entry_menus.h"
-#include "shell/trace.h"
-#include "shell/web_channel.h"
-#include "shell/web_server.h"
+#include "store/entry_menus.h"
+#include "web/trace.h"
+#include "web/web_channel.h"
+#include "web/web_server.h"
 #include "util/env.h"
 
 namespace zelka {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/dialog.h"
+#include "host/dialog.h"
 
 namespace zelka {
 

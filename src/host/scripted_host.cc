@@ -1,4 +1,4 @@
-#include "shell/scripted_host.h"
+#include "host/scripted_host.h"
 
 #include <stdexcept>
 
