@@ -82,17 +82,17 @@ void CopySectionToStaging(Database& db, std::string_view table, const Date& refe
 void FormatIntakeRow(Database& db) {
   Recordset rows = EditStagedRow(db, kIntakeSource);
   for (std::string_view column : kIntakeDateColumns)
-    Convert(rows, column, FormatForPrint(FieldText(rows, column), kEraDateFormat));
-  Convert(rows, "受付日時", FormatForPrint(FieldText(rows, "受付日時"), kEraDateTimeFormat));
+    Convert(rows, column, FormatForPrint(FieldText(rows, column), kPrintEraDate));
+  Convert(rows, "受付日時", FormatForPrint(FieldText(rows, "受付日時"), kPrintEraDateTime));
   Convert(rows, "1-2", SexWord(FieldText(rows, "1-2")));
   for (int k = 1; k <= 17; ++k)
     for (const std::string& column : {"2-3-" + std::to_string(k), "5-2-" + std::to_string(k) + "-1"})
       Convert(rows, column, Mark(FieldText(rows, column), kCircleMark));
   Convert(rows, "5-2-18-1", Mark(FieldText(rows, "5-2-18-1"), kCircleMark));
   for (std::string_view column : {"4-4-d-2", "4-4-d-3"})
-    Convert(rows, column, FormatForPrint(FieldText(rows, column), kTimeFormat));
+    Convert(rows, column, FormatForPrint(FieldText(rows, column), kPrintTime));
   for (std::string_view column : kIntakeMonthColumns)
-    Convert(rows, column, FormatForPrint(FieldText(rows, column), kEraMonthFormat));
+    Convert(rows, column, FormatForPrint(FieldText(rows, column), kPrintEraMonth));
   rows.Update();
 }
 
@@ -120,7 +120,7 @@ void FormatAssessmentDates(Database& db) {
   for (std::string_view column : kAssessmentDateColumns) {
     std::string table = SameName(column.substr(0, 2), "AA") ? "AA" : std::string(1, column[0]);
     Recordset rows = EditStagedRow(db, table);
-    Convert(rows, column, FormatForPrint(FieldText(rows, column), kEraDateFormat));
+    Convert(rows, column, FormatForPrint(FieldText(rows, column), kPrintEraDate));
     rows.Update();
   }
 }
@@ -161,7 +161,7 @@ CapListDates StageCapList(Database& db, int64_t record_number) {
     for (size_t i = 0; i < newest.size(); ++i) {
       db.Execute("UPDATE " + QuoteName(db.TableName(staging)) + " SET " + QuoteName(kPrintDateColumn) +
                      "=?1 WHERE rowid=?2",
-                 {FormatForPrint(newest[i].first, kEraDateFormat), newest[i].second});
+                 {FormatForPrint(newest[i].first, kPrintEraDate), newest[i].second});
       dates[i] = Date::FromIso(newest[i].first).value_or(Date{}).DateOnly();
     }
   });

@@ -26,10 +26,10 @@ inline constexpr int kCapListColumns = 6;
 using CapListDates = std::array<Date, kCapListColumns>;
 
 // Print formats: era date, era date and time, era month, time.
-inline constexpr char kEraDateFormat[] = "ggge\\年m\\月d\\日";
-inline constexpr char kEraDateTimeFormat[] = "ggge\\年mm\\月dd日 hh：nn";
-inline constexpr char kEraMonthFormat[] = "ge\\.m";
-inline constexpr char kTimeFormat[] = "h:mm";
+inline constexpr char kPrintEraDate[] = "ggge\\年m\\月d\\日";
+inline constexpr char kPrintEraDateTime[] = "ggge\\年mm\\月dd日 hh：nn";
+inline constexpr char kPrintEraMonth[] = "ge\\.m";
+inline constexpr char kPrintTime[] = "h:mm";
 
 // The value of a column of the current row as text; "" for Null.
 std::string FieldText(const Recordset& rows, std::string_view column);
