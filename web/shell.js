@@ -93,7 +93,8 @@ function render(state) {
   renderReport(requests.find((r) => r.kind === 'report'));
   renderEntryMenu(state.entryMenu);
   renderProgress(state.progress);
-  renderNotice(state.document);
+  renderWindows(state.windows || []);
+  renderDocuments(state.documents || []);
   renderModals(requests.filter((r) => MODAL_KINDS.has(r.kind)));
   for (const request of requests) {
     if (!MODAL_KINDS.has(request.kind) && request.kind !== 'report') runPageOperation(request);
@@ -164,6 +165,8 @@ let reportShown = null;  // the preview request this tab shows
 // While the program shows a report, it takes the main window's place (the
 // windows below stay as they are) until the user goes back to the menu.
 function renderReport(request) {
+  // The preview covers the windows that are not modal too, until it is left.
+  windowsHolder.hidden = !!request;
   if (!request) {
     if (reportShown === null) return;
     reportShown = null;
@@ -212,25 +215,38 @@ reportFrame.addEventListener('load', () => {
   } catch (error) { /* nothing loaded */ }
 });
 
-// A document the program opened, announced once per tab session.
-function renderNotice(documentNotice) {
-  if (!documentNotice) return;
-  const serial = String(documentNotice.serial);
-  if (sessionStorage.getItem('zelka-notice') === serial) return;
-  sessionStorage.setItem('zelka-notice', serial);
-  const notice = document.getElementById('notice');
-  notice.replaceChildren(`文書を開きました: ${documentNotice.path}`);
-  if (documentNotice.url) {
-    const link = document.createElement('a');
-    link.href = documentNotice.url;
-    link.target = '_blank';
-    link.rel = 'noopener';
-    link.textContent = 'このタブで表示';
-    notice.append(' ', link);
+// Documents the program opened. The tab whose click asked for one opens it in
+// a new tab (the click still counts as the user's gesture, so the popup is
+// allowed); other tabs, and a tab whose popup was stopped, offer a link.
+// Each is handled once per tab session, so a reload opens nothing again.
+function renderDocuments(documents) {
+  const last = documents.length ? documents[documents.length - 1].serial : 0;
+  const stored = sessionStorage.getItem('zelka-documents');
+  const seen = stored === null ? last : Number(stored);
+  sessionStorage.setItem('zelka-documents', String(Math.max(seen, last)));
+  for (const doc of documents) {
+    if (doc.serial <= seen) continue;
+    const url = pageUrl(doc.path);
+    if (doc.client === client) {
+      const tab = window.open(url, '_blank');
+      if (tab) {
+        tab.opener = null;
+        continue;
+      }
+      showNotice('新しいタブを開けませんでした。次のリンクから開いてください: ', doc.name, url);
+    } else {
+      showNotice('別のタブで次の文書が開かれました: ', doc.name, url);
+    }
   }
+}
+
+function showNotice(text, name, url) {
+  const notice = document.getElementById('notice');
+  const link = element('a', { href: url, target: '_blank', rel: 'noopener' }, name);
+  notice.replaceChildren(text, link);
   notice.hidden = false;
-  clearTimeout(renderNotice.timer);
-  renderNotice.timer = setTimeout(() => { notice.hidden = true; }, 15000);
+  clearTimeout(showNotice.timer);
+  showNotice.timer = setTimeout(() => { notice.hidden = true; }, 15000);
 }
 
 // --- page frames and the bridge ---------------------------------------------------
@@ -697,7 +713,14 @@ function renderModals(modals) {
   const top = modals.length ? shown.get(modals[modals.length - 1].id).backdrop : null;
   for (const { backdrop } of shown.values()) backdrop.inert = backdrop !== top;
   for (const view of ['main', 'entry']) document.getElementById(`view-${view}`).inert = !!top;
+  // A message over a window that is not modal hands the focus back to it.
+  if (top && !windowsHolder.inert) focusInWindow = windowsHolder.contains(document.activeElement) ? document.activeElement : null;
+  windowsHolder.inert = !!top;
   if (top && !top.contains(document.activeElement)) focusFirst(top);
+  if (!top && focusInWindow) {
+    if (focusInWindow.isConnected && document.activeElement === document.body) focusInWindow.focus();
+    focusInWindow = null;
+  }
 }
 
 function buildModal(request, previous) {
@@ -1069,6 +1092,7 @@ function dialogValues(box) {
 }
 
 function sendDialog(request, box, event) {
+  if (request.kind === 'window') return sendEvent({ type: 'window', window: request.caption, client, ...event });
   return answer(request.id, { ...event, ...dialogValues(box) });
 }
 
@@ -1083,6 +1107,74 @@ function onDialogKey(request, box, event) {
   event.preventDefault();
   event.stopPropagation();
   sendDialog(request, box, { event: 'key', key });
+}
+
+// --- windows that are not modal -------------------------------------------------------
+
+// Shown over the views without a backdrop, so the windows beneath stay usable.
+// Each starts in the middle of the tab and can be dragged by its caption.
+const windowsHolder = document.getElementById('windows');
+const shownWindows = new Map();  // window id -> { box, key, raised }
+let focusInWindow = null;        // where the focus was in a window when a modal box came
+
+function renderWindows(windows) {
+  const ids = new Set(windows.map((w) => w.id));
+  for (const [id, entry] of shownWindows) {
+    if (ids.has(id)) continue;
+    const hadFocus = entry.box.contains(document.activeElement);
+    entry.box.remove();
+    shownWindows.delete(id);
+    if (hadFocus) focusShownView();
+  }
+  for (const request of windows) {
+    const { raised, ...content } = request;
+    const key = JSON.stringify(content);
+    let entry = shownWindows.get(request.id);
+    if (!entry || entry.key !== key) {
+      const previous = entry && entry.box;
+      const box = buildDialog(request, previous);
+      box.classList.add('modeless');
+      box.setAttribute('aria-modal', 'false');
+      if (previous) {
+        box.style.cssText = previous.style.cssText;
+        previous.replaceWith(box);
+      } else {
+        windowsHolder.append(box);
+      }
+      makeDraggable(box);
+      restoreFocus(box, previous);
+      entry = { box, key, raised: entry ? entry.raised : null };
+      shownWindows.set(request.id, entry);
+    }
+    if (entry.raised !== raised) {  // shown (again) by the program: to the front, with the focus
+      entry.raised = raised;
+      windowsHolder.append(entry.box);
+      if (!windowsHolder.inert) focusFirst(entry.box);
+    }
+  }
+}
+
+function makeDraggable(box) {
+  const bar = box.querySelector('.modal-caption');
+  bar.addEventListener('pointerdown', (event) => {
+    if (event.button !== 0 || event.target.closest('button')) return;
+    const rect = box.getBoundingClientRect();
+    const dx = event.clientX - rect.left;
+    const dy = event.clientY - rect.top;
+    const move = (e) => {
+      box.style.left = `${Math.max(0, Math.min(e.clientX - dx, window.innerWidth - rect.width))}px`;
+      box.style.top = `${Math.max(0, Math.min(e.clientY - dy, window.innerHeight - rect.height))}px`;
+      box.style.transform = 'none';
+    };
+    bar.setPointerCapture(event.pointerId);
+    bar.addEventListener('pointermove', move);
+    bar.addEventListener('pointerup', () => bar.removeEventListener('pointermove', move), { once: true });
+  });
+}
+
+function focusShownView() {
+  const view = lastState && lastState.views.entry.visible ? 'entry' : 'main';
+  frames[view].focus();
 }
 
 // --- placement and focus ------------------------------------------------------------

@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "host/dialog.h"
 #include "util/warning.h"
 
 namespace zelka {
-
-class Dialog;
 
 enum class Icon { kNone, kCritical, kExclamation, kInformation };
 enum class Buttons { kOk, kOkCancel, kYesNo };
@@ -64,6 +63,7 @@ struct UiEvent {
     kNavigate,     // a page asks to navigate; answer with Host::ReplyNavigation
     kMenu,         // a menu item of the shell (entry menus, "バージョン情報")
     kCloseWindow,  // the user closed a window from its title bar
+    kWindow,       // a control of a window that is not modal (see Host::ShowModeless)
     kShutdown,     // SIGINT/SIGTERM or the host went away: end the program
   };
   Kind kind = Kind::kStatusText;
@@ -76,6 +76,11 @@ struct UiEvent {
   // stood at that moment, when the host had it at hand (the browser sends it
   // along).
   std::optional<std::vector<PageElement>> form;
+  // With kWindow: the window's caption is in `text`, what the user did here.
+  DialogEvent window_event;
+  // The browser tab the event came from, when the host knows it: a document
+  // the event opens is opened there.
+  std::string client;
 };
 
 class Host {
@@ -119,8 +124,18 @@ class Host {
   // way back to the menu. Returns when the user has gone back.
   virtual void ShowReport(const ReportView& report) = 0;
 
-  // Opens a document with the program the desktop associates with it.
-  virtual void OpenDocument(const std::string& path) = 0;
+  // Windows that are not modal: shown beside the main and entry windows
+  // while the main loop goes on. A click, key or close in one arrives through
+  // WaitEvent as a kWindow event carrying the window's caption; the caller
+  // hands it to the window. Showing a shown window again puts it in front
+  // with the focus on it. The window must outlive its showing.
+  virtual void ShowModeless(const Dialog& window) = 0;
+  virtual void CloseModeless(const Dialog& window) = 0;
+
+  // Opens a document of the program directory (a relative path such as
+  // "PDF/UKETUKE.pdf") for the user to read and print, in a browser tab of
+  // its own. False when the document cannot be offered.
+  virtual bool OpenDocument(const std::string& path) = 0;
 
   // Shows how far a long run has come (done of total) in a non-modal bar;
   // total 0 hides it.

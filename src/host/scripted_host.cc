@@ -1,5 +1,6 @@
 #include "host/scripted_host.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace zelka {
@@ -90,6 +91,14 @@ void ScriptedHost::WriteForm(View view, const std::vector<ElementUpdate>& update
     if (u.checked) e->checked = *u.checked;
   }
 }
+
+void ScriptedHost::ShowModeless(const Dialog& window) {
+  windows_shown.push_back(window.caption);
+  if (std::find(windows_open.begin(), windows_open.end(), window.caption) == windows_open.end())
+    windows_open.push_back(window.caption);
+}
+
+void ScriptedHost::CloseModeless(const Dialog& window) { std::erase(windows_open, window.caption); }
 
 UiEvent ScriptedHost::WaitEvent() {
   if (events_.empty()) return UiEvent{UiEvent::Kind::kShutdown};

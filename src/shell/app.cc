@@ -61,6 +61,18 @@ void App::CloseDatabase() {
   database_.reset();
 }
 
+void App::ShowModeless(std::unique_ptr<Dialog> window) {
+  Dialog* shown = Modeless(window->caption);
+  if (!shown) shown = windows_.emplace_back(std::move(window)).get();
+  host_.ShowModeless(*shown);
+}
+
+Dialog* App::Modeless(const std::string& caption) {
+  for (auto& window : windows_)
+    if (window->caption == caption) return window.get();
+  return nullptr;
+}
+
 void App::HandleEvent(const UiEvent& event) {
   using Kind = UiEvent::Kind;
   bool proceed = true;  // for a navigation: the answer owed to the host
@@ -88,6 +100,17 @@ void App::HandleEvent(const UiEvent& event) {
           entry_window_.OnTitleBarClose();
         else if (entry_window_.CloseIfOpen())
           RequestQuit();  // the main window's close box ends the program without asking
+        break;
+      case Kind::kWindow:
+        // An event of a window closed meanwhile finds nothing to go to.
+        if (Dialog* window = Modeless(event.text)) {
+          window->TakeValues(event.window_event);
+          window->OnEvent(event.window_event, host_);
+          if (window->closed) {
+            host_.CloseModeless(*window);
+            std::erase_if(windows_, [window](const auto& w) { return w.get() == window; });
+          }
+        }
         break;
       case Kind::kShutdown:
         RequestQuit();

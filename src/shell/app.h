@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cap/cap_engine.h"
 #include "shell/cli.h"
@@ -45,6 +46,12 @@ class App {
   // Closes the database; the context no longer refers to it.
   void CloseDatabase();
 
+  // Shows a window that is not modal. When one with the same caption is open
+  // already, that one is shown again and the new one is dropped.
+  void ShowModeless(std::unique_ptr<Dialog> window);
+  // The open window that is not modal with this caption, or nullptr.
+  Dialog* Modeless(const std::string& caption);
+
   // Ends the main loop after the current event.
   void RequestQuit() { quit_requested_ = true; }
   bool quit_requested() const { return quit_requested_; }
@@ -62,6 +69,7 @@ class App {
   RecordContext context_;
   CapEngine cap_engine_;
   EntryWindow entry_window_;
+  std::vector<std::unique_ptr<Dialog>> windows_;  // open, not modal
   bool quit_requested_ = false;
 };
 

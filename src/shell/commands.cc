@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "output/blank_forms.h"
 #include "output/printed_reports.h"
 #include "output/worksheet.h"
 #include "search/intake_search.h"
@@ -80,6 +81,11 @@ void CapPrint(App& app) {
   });
 }
 
+// The blank forms window. It is not modal: the main menu stays usable beside it.
+void PdfPrint(App& app) {
+  app.ShowModeless(std::make_unique<BlankFormsWindow>(app.app_dir(), app.env()));
+}
+
 constexpr MainCommand kMainCommandTable[] = {
     // name               context table    new   closes entry  action
     {"QUIT",              "",              false, false,       Quit},
@@ -91,7 +97,7 @@ constexpr MainCommand kMainCommandTable[] = {
     {"ASSESSMENT_PRINT",  "",              false, true,        AssessmentPrint},
     {"CAP_PRINT",         "",              false, true,        CapPrint},
     {"CAP_KENTO",         "",              false, true,        CapKento},
-    {"PDF_PRINT",         "",              false, true,        nullptr},
+    {"PDF_PRINT",         "",              false, true,        PdfPrint},
 };
 
 // --- Navigation commands ----------------------------------------------------

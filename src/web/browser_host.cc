@@ -1,5 +1,6 @@
 #include "web/browser_host.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
@@ -10,7 +11,6 @@
 #include "web/trace.h"
 #include "web/web_channel.h"
 #include "web/web_server.h"
-#include "util/env.h"
 
 namespace zelka {
 
@@ -18,6 +18,10 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 namespace {
+
+// How many opened documents the state keeps, so that a tab that polls after
+// a quick series of openings still opens each one.
+constexpr size_t kDocumentsKept = 8;
 
 // A tab that polled this recently is taken to be watching.
 constexpr auto kConnectedWindow = std::chrono::seconds(30);
@@ -205,7 +209,7 @@ Json EntryMenuJson(EntryMenu menu) {
 }
 
 bool IsServedPage(const std::string& page) {
-  for (const char* folder : {"MainMenu/", "FORM/", "PDF/"})
+  for (const char* folder : {"MainMenu/", "FORM/"})
     if (page.rfind(folder, 0) == 0) return true;
   return false;
 }
@@ -233,6 +237,8 @@ BrowserHost::BrowserHost(Options options)
                           {"entry", {{"visible", false}, {"page", ""}}}});
   channel_->Set("entryMenu", nullptr);
   channel_->Set("progress", nullptr);
+  channel_->Set("windows", Json::array());
+  channel_->Set("documents", Json::array());
   save_dir_ = options_.save_dir;
   if (save_dir_.empty()) {
     const char* home = std::getenv("HOME");
@@ -423,13 +429,52 @@ void BrowserHost::ClearStatus(View view) {
 }
 
 UiEvent BrowserHost::WaitEvent() {
-  long activity = 0;
-  UiEvent event = channel_->WaitEvent(&activity);
-  if (event.form) {
-    loaded_forms_[event.view == View::kMain ? 0 : 1] = LoadedForm{std::move(*event.form), activity};
-    event.form.reset();
+  for (;;) {
+    long activity = 0;
+    UiEvent event = channel_->WaitEvent(&activity);
+    if (event.kind == UiEvent::Kind::kWindow && !IsShownWindowEvent(event)) continue;
+    event_client_ = event.client;
+    if (event.form) {
+      loaded_forms_[event.view == View::kMain ? 0 : 1] = LoadedForm{std::move(*event.form), activity};
+      event.form.reset();
+    }
+    return event;
   }
-  return event;
+}
+
+bool BrowserHost::IsShownWindowEvent(const UiEvent& event) const {
+  for (const auto& shown : windows_) {
+    if (shown.window->caption != event.text) continue;
+    if (event.window_event.kind != DialogEvent::Kind::kClick) return true;
+    const Control* control = shown.window->Find(event.window_event.control);
+    return control && control->kind == "button" && control->visible;
+  }
+  return false;
+}
+
+void BrowserHost::ShowModeless(const Dialog& window) {
+  auto shown = std::find_if(windows_.begin(), windows_.end(),
+                            [&](const ShownWindow& w) { return w.window == &window; });
+  if (shown == windows_.end()) shown = windows_.insert(windows_.end(), {&window, ++window_serial_, 0});
+  shown->raised = ++window_serial_;
+  PublishWindows();
+}
+
+void BrowserHost::CloseModeless(const Dialog& window) {
+  std::erase_if(windows_, [&](const ShownWindow& w) { return w.window == &window; });
+  PublishWindows();
+}
+
+void BrowserHost::PublishWindows() {
+  Json list = Json::array();
+  for (const auto& shown : windows_) {
+    Json window = DialogJson(*shown.window);
+    window["kind"] = "window";
+    window["id"] = "w" + std::to_string(shown.id);
+    window["raised"] = shown.raised;
+    list.push_back(std::move(window));
+  }
+  channel_->Set("windows", list);
 }
 
 void BrowserHost::ReplyNavigation(int id, bool proceed) { channel_->ReplyNavigation(id, proceed); }
@@ -446,18 +491,19 @@ void BrowserHost::ShowReport(const ReportView& report) {
   server_->PublishReport(serial, "");
 }
 
-void BrowserHost::OpenDocument(const std::string& path) {
-  // On a desktop the associated program opens it; the shell page also offers
-  // it, as a link when it is one of the served files.
-  if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
-    Env::Default().StartProgram({"xdg-open", path});
-  Json notice = {{"path", path}, {"url", nullptr}};
-  std::error_code ec;
-  fs::path rel = fs::weakly_canonical(path, ec).lexically_relative(
-      fs::weakly_canonical(options_.app_dir, ec));
-  if (!ec && IsServedPage(rel.generic_string())) notice["url"] = "/" + rel.generic_string();
-  notice["serial"] = ++document_serial_;
-  channel_->Set("document", notice);
+bool BrowserHost::OpenDocument(const std::string& path) {
+  if (!ResolveStaticPath("/" + path, options_.app_dir, options_.web_dir)) return false;
+  // The tab whose event asked for it opens the document in a new tab; the
+  // others only say that it was opened.
+  Json documents = channel_->Get("documents");
+  if (!documents.is_array()) documents = Json::array();
+  documents.push_back({{"serial", ++document_serial_},
+                       {"path", path},
+                       {"name", fs::path(path).filename().string()},
+                       {"client", event_client_}});
+  if (documents.size() > kDocumentsKept) documents.erase(documents.begin());
+  channel_->Set("documents", documents);
+  return true;
 }
 
 void BrowserHost::ShowProgress(const std::string& caption, long done, long total) {

@@ -76,14 +76,30 @@ class BrowserHost : public Host {
   UiEvent WaitEvent() override;
   void ReplyNavigation(int id, bool proceed) override;
   void ShowReport(const ReportView& report) override;
-  void OpenDocument(const std::string& path) override;
+  void ShowModeless(const Dialog& window) override;
+  void CloseModeless(const Dialog& window) override;
+  bool OpenDocument(const std::string& path) override;
   void ShowProgress(const std::string& caption, long done, long total) override;
 
  private:
+  // Publishes the windows that are not modal, in the order first shown.
+  void PublishWindows();
+  // Whether a window event names a shown window and, for a click, one of its
+  // buttons.
+  bool IsShownWindowEvent(const UiEvent& event) const;
+
   Options options_;
   std::string save_dir_;  // where the next save dialog opens
   int document_serial_ = 0;
   int report_serial_ = 0;
+  std::string event_client_;  // the tab of the event being handled
+  struct ShownWindow {
+    const Dialog* window;
+    int id;      // names the window in the state
+    int raised;  // changes each time it is shown again, so a tab focuses it
+  };
+  std::vector<ShownWindow> windows_;
+  int window_serial_ = 0;
   std::vector<std::pair<const Dialog*, int>> dialogs_;  // open dialogs and their request ids
   // The form a page load found or a status text brought, per view (main,
   // entry), with the channel's activity at that moment: the next ReadForm of

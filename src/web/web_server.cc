@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "output/blank_forms.h"
 #include "store/entry_menus.h"
 #include "web/trace.h"
 #include "web/web_channel.h"
@@ -167,6 +168,27 @@ std::optional<UiEvent> ParseEvent(const Json& body, std::string* why) {
     event.form = FormSentAlong(body);
     return event;
   }
+  if (type == "window") {  // a window that is not modal; the host checks the rest
+    static const std::pair<const char*, DialogEvent::Kind> kKinds[] = {
+        {"click", DialogEvent::Kind::kClick},
+        {"key", DialogEvent::Kind::kKey},
+        {"close", DialogEvent::Kind::kClose}};
+    event.kind = UiEvent::Kind::kWindow;
+    event.text = text("window");
+    event.client = text("client");
+    event.window_event.control = text("control");
+    event.window_event.key = text("key");
+    const std::string what = text("event");
+    auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                             [&](const auto& k) { return what == k.first; });
+    if (kind == std::end(kKinds) ||
+        (kind->second == DialogEvent::Kind::kKey && event.window_event.key.empty())) {
+      *why = "a window event needs a click, key or close";
+      return std::nullopt;
+    }
+    event.window_event.kind = kind->second;
+    return event;
+  }
   auto view = ParseView(body.value("view", Json()));
   if (!view) {
     *why = "event without a valid view";
@@ -253,6 +275,9 @@ std::optional<std::string> ResolveStaticPath(const std::string& url_path,
     segments.push_back(segment);
   }
   if (segments.size() < 2 || url_path.back() == '/') return std::nullopt;
+  // The PDF folder serves the blank forms and nothing else.
+  if (segments[0] == kBlankFormFolder && (segments.size() != 2 || !IsBlankFormFile(segments[1])))
+    return std::nullopt;
   for (const auto& [folder, in_web] : kFolders) {
     if (segments[0] != folder) continue;
     fs::path root = in_web ? fs::path(web_dir) : fs::path(app_dir) / folder;
@@ -425,7 +450,7 @@ void WebServer::Route() {
   };
   // Pages are files: a form posted to a page shows the page, as a file URL did.
   http_->Get("/(web|MainMenu|FORM|PDF)/.*", serve_file);
-  http_->Post("/(web|MainMenu|FORM|PDF)/.*", serve_file);
+  http_->Post("/(web|MainMenu|FORM)/.*", serve_file);
 
   // The print preview's report, only while it is shown.
   http_->Get("/report/([0-9]+)\\.html", [this](const httplib::Request& req, httplib::Response& res) {

@@ -36,9 +36,10 @@ struct RequestFacts {
 std::optional<std::string> RefusalReason(const RequestFacts& request, const std::string& token,
                                          int port);
 
-// The file a URL path names: "/web/…" in the shell's folder, "/MainMenu/…",
-// "/FORM/…" and "/PDF/…" in the program directory. nullopt for any other
-// path, and for one that tries to leave its folder.
+// The file a URL path names: "/web/…" in the shell's folder, "/MainMenu/…"
+// and "/FORM/…" in the program directory, and the blank forms ("/PDF/" and a
+// blank form's file name). nullopt for any other path, and for one that tries
+// to leave its folder.
 std::optional<std::string> ResolveStaticPath(const std::string& url_path,
                                              const std::string& app_dir,
                                              const std::string& web_dir);

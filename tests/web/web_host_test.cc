@@ -440,6 +440,58 @@ TEST_F(BrowserHostTest, DialogTakesCheckedValuesAndRefreshes) {
   EXPECT_TRUE(dialog.closed);
 }
 
+TEST_F(BrowserHostTest, AWindowThatIsNotModalSendsItsButtonsThroughTheEventQueue) {
+  struct Panel : Dialog {
+    Panel() {
+      caption = "空表出力";
+      controls = {{"cmdA", "button", "A"}, {"lbMsg", "label", "x"}};
+    }
+    void OnEvent(const DialogEvent&, Host&) override {}
+  } panel;
+  auto state = [&] { return Json::parse(client_->Get("/api/state?since=0", cookie_)->body); };
+  host_->ShowModeless(panel);
+  Json shown = state()["windows"];
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0]["kind"], "window");
+  EXPECT_EQ(shown[0]["controls"][0]["caption"], "A");
+  host_->ShowModeless(panel);  // again: the same window, raised
+  EXPECT_EQ(state()["windows"].size(), 1u);
+  EXPECT_NE(state()["windows"][0]["raised"], shown[0]["raised"]);
+
+  auto click = [](const char* window, const char* control) {
+    return Json{{"type", "window"}, {"window", window}, {"event", "click"}, {"control", control}, {"client", "tab1"}};
+  };
+  EXPECT_EQ(Post("/api/event", {{"type", "window"}, {"window", "空表出力"}, {"event", "drag"}}), 400);
+  EXPECT_EQ(Post("/api/event", click("空表出力", "lbMsg")), 200);  // no button: dropped
+  EXPECT_EQ(Post("/api/event", click("他の窓", "cmdA")), 200);     // no such window: dropped
+  EXPECT_EQ(Post("/api/event", click("空表出力", "cmdA")), 200);
+  UiEvent event = host_->WaitEvent();
+  EXPECT_EQ(event.kind, UiEvent::Kind::kWindow);
+  EXPECT_EQ(event.text, "空表出力");
+  EXPECT_EQ(event.window_event.control, "cmdA");
+
+  // A document opens in the tab the event came from, and only a blank form is offered.
+  fs::create_directories(app_.Child("PDF"));
+  std::ofstream(app_.Child("PDF/UKETUKE.pdf")) << "%PDF-1.4";
+  std::ofstream(app_.Child("PDF/other.pdf")) << "%PDF-1.4";
+  EXPECT_TRUE(host_->OpenDocument("PDF/UKETUKE.pdf"));
+  for (const char* refused : {"PDF/other.pdf", "PDF/Assessment.pdf", "MainMenu/../ZELKA20.mdb"})
+    EXPECT_FALSE(host_->OpenDocument(refused)) << refused;
+  Json documents = state()["documents"];
+  ASSERT_EQ(documents.size(), 1u);
+  EXPECT_EQ(documents[0]["path"], "PDF/UKETUKE.pdf");
+  EXPECT_EQ(documents[0]["client"], "tab1");
+  auto pdf = client_->Get("/PDF/UKETUKE.pdf", cookie_);
+  ASSERT_TRUE(pdf);
+  EXPECT_EQ(pdf->status, 200);
+  EXPECT_EQ(pdf->get_header_value("Content-Type"), "application/pdf");
+  EXPECT_EQ(client_->Get("/PDF/other.pdf", cookie_)->status, 404);
+  EXPECT_EQ(client_->Get("/PDF/UKETUKE.pdf")->status, 403);  // behind the session check
+
+  host_->CloseModeless(panel);
+  EXPECT_TRUE(state()["windows"].empty());
+}
+
 TEST_F(BrowserHostTest, SaveDialogAsksBeforeOverwriting) {
   std::string existing = files_.Child("kento.rtf");
   std::ofstream(existing) << "old";

@@ -71,9 +71,11 @@ class StaticPaths : public ::testing::Test {
   void SetUp() override {
     fs::create_directories(app_.Child("MainMenu"));
     fs::create_directories(app_.Child("FORM"));
+    fs::create_directories(app_.Child("PDF/sub"));
     fs::create_directories(web_.Child("img"));
     Write(app_.Child("MainMenu/MainMenuFr.htm"));
     Write(app_.Child("FORM/A.HTM"));
+    for (const char* file : {"PDF/UKETUKE.pdf", "PDF/notes.pdf", "PDF/sub/UKETUKE.pdf"}) Write(app_.Child(file));
     Write(app_.Child("ZELKA20.mdb"));
     Write(web_.Child("shell.js"));
     Write(outside_.Child("secret.txt"));
@@ -90,13 +92,16 @@ TEST_F(StaticPaths, ServesPageFoldersAndShellFiles) {
             fs::canonical(app_.Child("MainMenu/MainMenuFr.htm")).string());
   EXPECT_EQ(Resolve("/FORM/A.HTM"), fs::canonical(app_.Child("FORM/A.HTM")).string());
   EXPECT_EQ(Resolve("/web/shell.js"), fs::canonical(web_.Child("shell.js")).string());
+  EXPECT_EQ(Resolve("/PDF/UKETUKE.pdf"), fs::canonical(app_.Child("PDF/UKETUKE.pdf")).string());
 }
 
 TEST_F(StaticPaths, RefusesEverythingElse) {
   for (const char* url : {"/ZELKA20.mdb", "/FORM/../ZELKA20.mdb", "/MainMenu/../../etc/passwd",
                           "/FORM/./A.HTM", "/FORM//A.HTM", "/FORM/", "/FORM", "/web/img",
                           "/FORM/B.HTM", "FORM/A.HTM", "/FORM\\..\\ZELKA20.mdb", "/form/A.HTM",
-                          "/etc/passwd", ""})
+                          "/etc/passwd", "",
+                          // only the blank forms of the PDF folder, by their exact names
+                          "/PDF/notes.pdf", "/PDF/uketuke.pdf", "/PDF/sub/UKETUKE.pdf", "/PDF/Assessment.pdf"})
     EXPECT_EQ(Resolve(url), std::nullopt) << url;
 }
 
