@@ -6,6 +6,7 @@ import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import assert from 'node:assert/strict';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const ZELKA_BIN = process.env.ZELKA_BIN || path.resolve(here, '../../build/zelka-app/zelka');
@@ -93,4 +94,32 @@ export async function openZelka(prepare, env) {
 export async function setMainStatus(page, text) {
   const frame = page.frame({ url: /MainMenuFr\.htm/ });
   await frame.evaluate((t) => { window.status = t; }, text);
+}
+
+// Waits until the entry window shows FORM/`file`.HTM and the program has no
+// page operation under way, and stays so for a moment: the page is filled.
+export async function settled(page, file) {
+  await page.waitForFunction((want) => {
+    const doc = document.getElementById('frame-entry').contentDocument;
+    const idle = lastState && !document.getElementById('view-entry').hidden
+      && !lastState.requests.some((r) => !['message', 'input', 'save', 'dialog'].includes(r.kind));
+    const ok = idle && doc && doc.readyState === 'complete' && doc.URL.endsWith(`/FORM/${want}.HTM`);
+    const key = ok ? `${lastState.version}` : '';
+    if (!ok || window.settleKey !== key) {
+      window.settleKey = key;
+      window.settleSince = performance.now();
+      return false;
+    }
+    return performance.now() - window.settleSince > 150;
+  }, file, { polling: 25 });
+}
+
+// Answers the program's message box showing `text` with `button`; returns its icon.
+export async function answerMessage(page, text, button = 'OK') {
+  const box = page.getByRole('dialog', { name: APP_TITLE });
+  assert.equal(await box.locator('.message-text').innerText(), text);
+  const icon = await box.getAttribute('data-icon');
+  await box.getByRole('button', { name: button }).click();
+  await box.waitFor({ state: 'detached' });
+  return icon;
 }

@@ -12,23 +12,23 @@
 #include "cap/cap_engine.h"
 #include "cap/cap_store.h"
 #include "cap/key_ordered_rows.h"
-#include "cap/store_fixture.h"
+#include "support/store.h"
 
 namespace zelka::testing {
 namespace {
 
-class GeneratedStore : public ::testing::Test {
+class GeneratedStore : public StoreTest {
  protected:
-  GeneratedStore() : catalogue_(Catalogue::Load(SourceAppDir() + "/catalogue/items.tsv")) {
+  GeneratedStore() {
     std::vector<AssessmentKey> keys;
     for (int64_t client = 1; client <= 90; ++client)
       for (int k = 0; k < 1 + static_cast<int>(client % 4); ++k)
         keys.push_back({client * 7 % 97, Date{2003 + k, 1 + static_cast<int>(client % 12), 1}});
     std::shuffle(keys.begin(), keys.end(), random_);
-    store.db->InTransaction([&] {
+    db->InTransaction([&] {
       for (const AssessmentKey& key : keys) Insert(key);
     });
-    keys_ = CapStore(*store.db).Assessments();
+    keys_ = CapStore(*db).Assessments();
   }
 
   // An answer as a user or an old file may have left it: mostly a coded
@@ -53,12 +53,12 @@ class GeneratedStore : public ::testing::Test {
       values.push_back(Answer(c));
       marks += ", ?" + std::to_string(values.size());
     }
-    store.db->Execute("INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")", values);
+    db->Execute("INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")", values);
   }
 
   void Insert(const AssessmentKey& key) {
-    bool new_client = store.db->Query("SELECT 1 FROM [AA] WHERE [整理番号]=?1", {key.record_number}).empty();
-    for (const TableDef& table : catalogue_.tables()) {
+    bool new_client = db->Query("SELECT 1 FROM [AA] WHERE [整理番号]=?1", {key.record_number}).empty();
+    for (const TableDef& table : DeliveredCatalogue().tables()) {
       if (table.name == "AA" && new_client)
         InsertRow(table, {key.record_number, "利用者" + std::to_string(key.record_number)}, "[整理番号], [AA-1]");
       else if (table.name.size() == 1)
@@ -67,17 +67,15 @@ class GeneratedStore : public ::testing::Test {
   }
 
   // Every CAP選定 row, in stored order.
-  std::vector<std::vector<Value>> CapRows() { return store.db->Query("SELECT * FROM [CAP選定] ORDER BY rowid"); }
+  std::vector<std::vector<Value>> CapRows() { return db->Query("SELECT * FROM [CAP選定] ORDER BY rowid"); }
 
   // CAP選定 filled the slow way: one selection run per assessment, in the stored order of A.
   void SelectOneByOne() {
-    store.db->Execute("DELETE FROM [CAP選定]");
-    for (const AssessmentKey& key : keys_) StoreSelection(*store.db, key);
+    db->Execute("DELETE FROM [CAP選定]");
+    for (const AssessmentKey& key : keys_) StoreSelection(*db, key);
   }
 
   std::mt19937 random_{20261206};
-  Catalogue catalogue_;
-  StoreFixture store;
   std::vector<AssessmentKey> keys_;  // table A in stored order
 };
 
@@ -85,14 +83,14 @@ TEST_F(GeneratedStore, VerificationRunGivesTheRowsAndExportOfSingleRuns) {
   ASSERT_GT(keys_.size(), 200u);
   SelectOneByOne();
   auto single_rows = CapRows();
-  std::string single_export = VerificationExport(*store.db);
+  std::string single_export = VerificationExport(*db);
 
-  store.db->Execute("DELETE FROM [CAP選定]");
-  auto cache_size = store.db->Query("PRAGMA cache_size");
-  EXPECT_EQ(RecomputeAllSelections(*store.db, [](long, long) {}), static_cast<long>(keys_.size()));
-  EXPECT_EQ(store.db->Query("PRAGMA cache_size"), cache_size) << "the connection's page cache is restored";
+  db->Execute("DELETE FROM [CAP選定]");
+  auto cache_size = db->Query("PRAGMA cache_size");
+  EXPECT_EQ(RecomputeAllSelections(*db, [](long, long) {}), static_cast<long>(keys_.size()));
+  EXPECT_EQ(db->Query("PRAGMA cache_size"), cache_size) << "the connection's page cache is restored";
   EXPECT_EQ(CapRows(), single_rows);
-  EXPECT_EQ(VerificationExport(*store.db), single_export);
+  EXPECT_EQ(VerificationExport(*db), single_export);
 
   std::set<std::string> triggered;
   for (const auto& row : single_rows)
@@ -107,20 +105,20 @@ TEST_F(GeneratedStore, MissingRowsFailAsTheFirstBrokenAssessment) {
 
   SelectOneByOne();
   auto before = CapRows();
-  store.db->Execute("DELETE FROM [N] WHERE [整理番号]=?1 AND [基準日]=?2",
+  db->Execute("DELETE FROM [N] WHERE [整理番号]=?1 AND [基準日]=?2",
                     {first.record_number, first.reference_date.IsoDate()});
-  store.db->Execute("DELETE FROM [B] WHERE [整理番号]=?1 AND [基準日]=?2",
+  db->Execute("DELETE FROM [B] WHERE [整理番号]=?1 AND [基準日]=?2",
                     {second.record_number, second.reference_date.IsoDate()});
 
   std::string expected;
   try {
-    StoreSelection(*store.db, first);
+    StoreSelection(*db, first);
   } catch (const CapError& failure) {
     expected = failure.what();
   }
   ASSERT_NE(expected.find("N 表の行がありません"), std::string::npos) << expected;
   try {
-    RecomputeAllSelections(*store.db, [](long, long) {});
+    RecomputeAllSelections(*db, [](long, long) {});
     FAIL() << "the run should fail";
   } catch (const CapError& failure) {
     EXPECT_EQ(std::string(failure.what()), expected);
@@ -131,17 +129,17 @@ TEST_F(GeneratedStore, MissingRowsFailAsTheFirstBrokenAssessment) {
 // Rows read through the streaming queries, in any order and for any column,
 // are the rows a key lookup gives; a column no table has is the same error.
 TEST_F(GeneratedStore, StreamedRowsEqualLookedUpRows) {
-  CapStore lookup(*store.db);
+  CapStore lookup(*db);
   std::vector<AssessmentKey> keys = keys_;
   std::sort(keys.begin(), keys.end(), [](const AssessmentKey& a, const AssessmentKey& b) {
     return std::pair(a.record_number, a.reference_date) < std::pair(b.record_number, b.reference_date);
   });
   std::swap(keys[5], keys[40]);  // one step back: answered by lookup
-  store.db->InTransaction([&] {
+  db->InTransaction([&] {
     KeyOrderedRows streamed(lookup);
     for (const AssessmentKey& key : keys) {
       AssessmentRows fast(streamed, key), slow(lookup, key);
-      for (const TableDef& table : catalogue_.tables()) {
+      for (const TableDef& table : DeliveredCatalogue().tables()) {
         if (table.name != "AA" && table.name.size() != 1) continue;
         for (size_t i = 0; i < table.columns.size(); i += 1 + key.record_number % 3) {
           std::string column = table.columns[i].code;

@@ -4,22 +4,22 @@
 // and can see which tables the rules read.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <climits>
 #include <map>
+#include <optional>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <fstream>
-#include <optional>
-#include <sstream>
-#include <stdexcept>
 
 #include "cap/assessment_rows.h"
 #include "cap/cap_catalogue.h"
 #include "cap/cap_rules.h"
 #include "cap/evidence.h"
 #include "cap/selection.h"
-#include "support/temp_dir.h"
+#include "support/store.h"
 
 namespace zelka::testing {
 
@@ -41,34 +41,14 @@ class MemoryAssessment : public RowSource {
   std::set<std::string> removed_;
 };
 
-// table (upper case) → column names, from the delivered catalogue.
-inline const std::map<std::string, std::vector<std::string>>& CatalogueColumns() {
-  static const auto columns = [] {
-    std::map<std::string, std::vector<std::string>> tables;
-    std::ifstream in(SourceAppDir() + "/catalogue/items.tsv");
-    if (!in) throw std::runtime_error("items.tsv not found");
-    std::string line;
-    bool header = true;
-    while (std::getline(in, line)) {
-      if (line.empty() || line[0] == '#') continue;
-      if (header) { header = false; continue; }
-      std::istringstream fields(line);
-      std::string table, code;
-      std::getline(fields, table, '\t');
-      std::getline(fields, code, '\t');
-      tables[UpperAscii(table)].push_back(code);
-    }
-    return tables;
-  }();
-  return columns;
-}
-
 inline MemoryAssessment::MemoryAssessment() {
   key_.record_number = 12;
   key_.reference_date = Date{2003, 4, 1};
-  for (const auto& [table, names] : CatalogueColumns()) {
-    columns_[table] = std::make_shared<const ColumnIndex>(names);
-    values_[table].assign(names.size(), Value{});
+  for (const TableDef& table : DeliveredCatalogue().tables()) {
+    std::vector<std::string> names;
+    for (const ColumnDef& column : table.columns) names.push_back(column.code);
+    columns_[UpperAscii(table.name)] = std::make_shared<const ColumnIndex>(names);
+    values_[UpperAscii(table.name)].assign(names.size(), Value{});
   }
   Set("AA", "AA-1", std::string("山田 花子"));
 }
@@ -119,6 +99,35 @@ inline std::string EvidenceOf(MemoryAssessment& assessment, const std::string& n
   TriggerCol evidence;
   GatherEvidence(FindCap(number), rows, evidence);
   return Describe(evidence);
+}
+
+// One step of a rule test: answers added to the assessment so far (kNull for
+// unanswered), then whether the CAP fires and the evidence it lists, each
+// when given.
+inline constexpr int64_t kNull = INT64_MIN;
+struct Answer {
+  const char* table;
+  const char* column;
+  int64_t value;
+};
+struct Step {
+  std::vector<Answer> set;
+  std::optional<bool> fires;
+  const char* evidence = nullptr;
+};
+
+inline void ExpectSteps(const std::string& cap, std::initializer_list<Step> steps, MemoryAssessment a = {}) {
+  int n = 0;
+  for (const Step& step : steps) {
+    SCOPED_TRACE("CAP " + cap + " step " + std::to_string(++n));
+    for (const Answer& x : step.set) a.Set(x.table, x.column, x.value == kNull ? Value{} : Value{x.value});
+    if (step.fires) {
+      EXPECT_EQ(Triggered(a, cap), *step.fires);
+    }
+    if (step.evidence) {
+      EXPECT_EQ(EvidenceOf(a, cap), step.evidence);
+    }
+  }
 }
 
 }  // namespace zelka::testing

@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "cap/cap_engine.h"
-#include "cap/store_fixture.h"
-#include "host/scripted_host.h"
+#include "support/store.h"
 #include "util/cp932.h"
-#include "util/fake_env.h"
 
 namespace zelka::testing {
 namespace {
@@ -14,92 +12,69 @@ namespace {
 const Date kApril{2003, 4, 1};
 const Date kMay{2003, 5, 1};
 
-class StoreRuns : public ::testing::Test {
+class StoreRuns : public StoreTest {
  protected:
-  StoreRuns() {
-    ctx.db = store.db.get();
-    ctx.app_dir = store.dir.path();
-  }
   std::function<void(RecordContext&)> Choose(int64_t n, Date d) {
     return [n, d](RecordContext& c) {
       c.record_number = n;
       c.reference_date = d;
     };
   }
-  std::vector<std::vector<Value>> Slots(int64_t n, Date d) {
-    return store.db->Query("SELECT [CAP番号01], [CAP種類01], [CAP番号02], [利用者名], [CAP番号33] FROM [CAP選定] "
-                           "WHERE [整理番号]=?1 AND [基準日]=?2",
-                           {n, d.IsoDate()});
+  // The assessment's CAP選定 rows as "slot 1|its name|slot 2|client|slot 33|", "" when none.
+  std::string Slots(int64_t n, Date d) {
+    std::string text;
+    for (const auto& row : db->Query("SELECT [CAP番号01], [CAP種類01], [CAP番号02], [利用者名], [CAP番号33] "
+                                     "FROM [CAP選定] WHERE [整理番号]=?1 AND [基準日]=?2", {n, d.IsoDate()}))
+      for (const Value& cell : row) text += ValueText(cell) + "|";
+    return text;
   }
 
-  StoreFixture store;
-  RecordContext ctx;
-  ScriptedHost host;
   CapEngine engine;
 };
 
 TEST_F(StoreRuns, CapCreateStoresOneRowAndLeavesOtherAssessments) {
-  store.AddAssessment(7, kApril);
-  store.AddAssessment(7, kMay);
-  store.Set("C", 7, kApril, "c1", int64_t{1});
-  store.Set("J", 7, kApril, "j1-x", int64_t{2});
+  AddAssessment(7, kApril);
+  AddAssessment(7, kMay);
+  Set("C", 7, kApril, "c1", int64_t{1});
+  Set("J", 7, kApril, "j1-x", int64_t{2});
   ASSERT_TRUE(engine.CapCreate(ctx, host, Choose(7, kMay)));
   ASSERT_TRUE(engine.CapCreate(ctx, host, Choose(7, kApril)));
   ASSERT_TRUE(engine.CapCreate(ctx, host, Choose(7, kApril)));
-  auto rows = Slots(7, kApril);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], Value{std::string("5")});
-  EXPECT_EQ(rows[0][1], Value{std::string("コミュニケーション")});
-  EXPECT_EQ(rows[0][2], Value{std::string("16")});
-  EXPECT_EQ(rows[0][3], Value{std::string("山田 花子")});
-  EXPECT_TRUE(IsNull(rows[0][4]));
-  EXPECT_EQ(Slots(7, kMay).size(), 1u) << "the other assessment's row stays";
+  EXPECT_EQ(Slots(7, kApril), "5|コミュニケーション|16|山田 花子||");
+  EXPECT_NE(Slots(7, kMay), "") << "the other assessment's row stays";
   EXPECT_EQ(engine.client_name(), "山田 花子");
   EXPECT_TRUE(host.messages.empty());
 }
 
-TEST_F(StoreRuns, NothingChosenChangesNothing) {
-  EXPECT_FALSE(engine.CapCreate(ctx, host, [](RecordContext&) {}));
-  EXPECT_TRUE(host.messages.empty());
-}
-
 TEST_F(StoreRuns, FailedRunKeepsThePreviousRow) {
-  store.AddAssessment(7, kApril);
-  store.Set("C", 7, kApril, "c1", int64_t{1});
+  AddAssessment(7, kApril);
+  Set("C", 7, kApril, "c1", int64_t{1});
   ASSERT_TRUE(engine.CapCreate(ctx, host, Choose(7, kApril)));
-  store.Set("C", 7, kApril, "c1", int64_t{0});
-  store.db->Execute("DELETE FROM [Q] WHERE [整理番号]=7");
+  Set("C", 7, kApril, "c1", int64_t{0});
+  db->Execute("DELETE FROM [Q] WHERE [整理番号]=7");
   EXPECT_FALSE(engine.CapCreate(ctx, host, Choose(7, kApril)));
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
   EXPECT_NE(host.LastMessage().find("整理番号 7 基準日 2003/04/01"), std::string::npos) << host.LastMessage();
   EXPECT_NE(host.LastMessage().find("Q 表の行がありません"), std::string::npos);
   EXPECT_EQ(ctx.record_number, 0) << "no follow-up on a failed run";
-  auto rows = Slots(7, kApril);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], Value{std::string("5")}) << "the previous selection is kept";
+  EXPECT_EQ(Slots(7, kApril), "5|コミュニケーション||山田 花子||") << "the previous selection is kept";
 
-  store.Set("AA", 7, kApril, "AA-1", Value{});
+  Set("AA", 7, kApril, "AA-1", Value{});
   EXPECT_FALSE(engine.CapCreate(ctx, host, Choose(7, kApril)));
   EXPECT_NE(host.LastMessage().find("AA-1"), std::string::npos);
 }
 
-std::string ReadFile(const std::string& path) {
-  std::string bytes;
-  Env::Default().ReadFile(path, &bytes);
-  return bytes;
-}
-
 TEST_F(StoreRuns, VerificationRefillsAndExports) {
-  store.AddAssessment(3, kApril);
-  store.AddAssessment(3, kMay);
-  store.AddAssessment(9, kApril, "佐藤");
-  store.Set("C", 3, kApril, "c1", int64_t{1});
-  store.Set("O", 9, kApril, "o1-f", int64_t{1});
-  store.Set("Q", 9, kApril, "q3", int64_t{1});
-  store.Set("Q", 9, kApril, "q1", int64_t{2});
-  store.db->Execute("INSERT INTO [CAP選定] ([整理番号], [基準日], [CAP番号01]) VALUES (99, '2001-01-01', '1')");
-  std::string path = store.dir.Child("out.txt");
+  AddAssessment(3, kApril);
+  AddAssessment(3, kMay);
+  AddAssessment(9, kApril, "佐藤");
+  Set("C", 3, kApril, "c1", int64_t{1});
+  Set("O", 9, kApril, "o1-f", int64_t{1});
+  Set("Q", 9, kApril, "q3", int64_t{1});
+  Set("Q", 9, kApril, "q1", int64_t{2});
+  db->Execute("INSERT INTO [CAP選定] ([整理番号], [基準日], [CAP番号01]) VALUES (99, '2001-01-01', '1')");
+  std::string path = dir.Child("out.txt");
   host.QueueInput(std::nullopt);
   host.QueueInput(std::string(""));
   host.QueueInput(path);
@@ -114,7 +89,7 @@ TEST_F(StoreRuns, VerificationRefillsAndExports) {
   EXPECT_EQ(ctx.record_number, 0);
   EXPECT_FALSE(host.progress.empty());
 
-  std::string text = Cp932ToUtf8(ReadFile(path));
+  std::string text = Cp932ToUtf8(ReadBytes(path));
   std::string header = "整理番号\t1\t2a\t2b\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13\t14\t15\t16\t17\t18\t19\t20\t21\t22a\t"
                        "22b\t23a\t23b\t24\t25\t26\t27\t28\t29\t30\r\n";
   std::string none = "\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t\r\n";
@@ -125,11 +100,11 @@ TEST_F(StoreRuns, VerificationRefillsAndExports) {
 }
 
 TEST_F(StoreRuns, EmptyTableAGivesHeaderOnlyAndSlotCaseIsIgnored) {
-  std::string export_text = VerificationExport(*store.db);
+  std::string export_text = VerificationExport(*db);
   EXPECT_EQ(std::count(export_text.begin(), export_text.end(), '\t'), 33);
   EXPECT_EQ(export_text.substr(export_text.size() - 4), "30\r\n");
-  store.db->Execute("INSERT INTO [CAP選定] ([整理番号], [基準日], [CAP番号01], [CAP番号33]) VALUES (5, '2001-01-01', '2A', '30')");
-  export_text = VerificationExport(*store.db);
+  db->Execute("INSERT INTO [CAP選定] ([整理番号], [基準日], [CAP番号01], [CAP番号33]) VALUES (5, '2001-01-01', '2A', '30')");
+  export_text = VerificationExport(*db);
   std::string line = export_text.substr(export_text.find("\r\n") + 2);
   EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 34);
   EXPECT_EQ(line.substr(0, 8), "5\t0\t1\t0\t");
@@ -137,31 +112,29 @@ TEST_F(StoreRuns, EmptyTableAGivesHeaderOnlyAndSlotCaseIsIgnored) {
 }
 
 TEST_F(StoreRuns, VerificationFailureLeavesCapTableAsItWas) {
-  store.AddAssessment(3, kApril);
-  store.AddAssessment(4, kApril);
-  store.Set("C", 3, kApril, "c1", int64_t{1});
+  AddAssessment(3, kApril);
+  AddAssessment(4, kApril);
+  Set("C", 3, kApril, "c1", int64_t{1});
   ASSERT_TRUE(engine.CapCreate(ctx, host, Choose(3, kApril)));
-  store.Set("C", 3, kApril, "c1", int64_t{0});
-  store.db->Execute("DELETE FROM [L] WHERE [整理番号]=4");
+  Set("C", 3, kApril, "c1", int64_t{0});
+  db->Execute("DELETE FROM [L] WHERE [整理番号]=4");
   engine.RunVerification(ctx, host, Env::Default());
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_NE(host.LastMessage().find("整理番号 4 基準日 2003/04/01"), std::string::npos) << host.LastMessage();
-  auto rows = Slots(3, kApril);
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], Value{std::string("5")});
+  EXPECT_EQ(Slots(3, kApril), "5|コミュニケーション||山田 花子||");
   EXPECT_TRUE(host.input_prompts.empty()) << "no file after a failed run";
 }
 
 TEST_F(StoreRuns, UnwritableExportAsksAgainAndMayBeAbandoned) {
-  store.AddAssessment(3, kApril);
-  std::string bad = store.dir.Child("no/such/dir/out.txt");
+  AddAssessment(3, kApril);
+  std::string bad = dir.Child("no/such/dir/out.txt");
   host.QueueInput(bad);
-  host.QueueInput(store.dir.Child("ok.txt"));
+  host.QueueInput(dir.Child("ok.txt"));
   engine.RunVerification(ctx, host, Env::Default());
   ASSERT_EQ(host.messages.size(), 3u);
   EXPECT_EQ(host.messages[1].icon, Icon::kCritical);
   EXPECT_NE(host.messages[1].text.find(bad), std::string::npos);
-  EXPECT_TRUE(Env::Default().FileExists(store.dir.Child("ok.txt")));
+  EXPECT_TRUE(Env::Default().FileExists(dir.Child("ok.txt")));
 
   ScriptedHost second;
   second.QueueInput(bad);

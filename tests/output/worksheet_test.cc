@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "cap/cap_catalogue.h"
-#include "cap/store_fixture.h"
+#include "support/store.h"
 #include "output/rtf_text.h"
 #include "output/worksheet.h"
 #include "host/scripted_host.h"
@@ -17,37 +17,30 @@ namespace {
 
 const Date kApril{2003, 4, 1};
 
-class Worksheet : public ::testing::Test {
+class Worksheet : public StoreTest {
  protected:
-  Worksheet() { settings.SetPrivateAppBuf(store.dir.Child("ZELKA20.PRA"), Env::Default(), nullptr); }
+  Worksheet() {
+    for (const char* file : {"CAP_BEGIN_RTF.DAT", "CAP_BOTTOM_RTF.DAT", "ZELKA20.PRA"})
+      std::filesystem::copy_file(SourceAppDir() + "/" + file, dir.Child(file));
+    settings.SetPrivateAppBuf(dir.Child("ZELKA20.PRA"), Env::Default(), nullptr);
+  }
 
   // Stores a selection row with the given slot numbers and writes the worksheet.
   WorksheetOutcome Write(const std::vector<std::string>& numbers, const std::string& path) {
-    std::string sql = "INSERT INTO [CAP選定] ([整理番号], [基準日]";
-    std::vector<Value> params{int64_t{12}, kApril.IsoDate()};
+    std::map<std::string, Value> row{{"整理番号", int64_t{12}}, {"基準日", kApril.IsoDate()}};
     for (size_t i = 0; i < numbers.size(); ++i) {
-      sql += ", [" + CapNumberColumn(static_cast<int>(i) + 1) + "], [" + CapNameColumn(static_cast<int>(i) + 1) + "]";
-      params.push_back(numbers[i]);
-      int index = FindCap(numbers[i]);
-      params.push_back(index < 0 ? std::string("?") : std::string(kCapCatalogue[index].name));
+      const int index = FindCap(numbers[i]);
+      row[CapNumberColumn(static_cast<int>(i) + 1)] = numbers[i];
+      row[CapNameColumn(static_cast<int>(i) + 1)] = index < 0 ? "?" : std::string(kCapCatalogue[index].name);
     }
-    sql += ") VALUES (?1, ?2";
-    for (size_t i = 2; i < params.size(); ++i) sql += ", ?" + std::to_string(i + 1);
-    store.db->Execute(sql + ")", params);
+    AddRow("CAP選定", row);
     host.QueueSavePath(path);
     return CreateKento(context, host, 12, kApril);
   }
-  std::string Read(const std::string& path) {
-    std::string bytes;
-    Env::Default().ReadFile(path, &bytes);
-    return bytes;
-  }
 
-  StoreFixture store;
   SettingsBuffer settings;
   CapEngine engine;
-  ScriptedHost host;
-  WorksheetContext context{*store.db, engine, settings, Env::Default(), store.dir.path()};
+  WorksheetContext context{*db, engine, settings, Env::Default(), dir.path()};
 };
 
 TEST(RtfText, EscapesSyntaxAndEveryNonAsciiCharacter) {
@@ -84,10 +77,10 @@ TEST_F(Worksheet, AskSaveFileNameSettingsAndCancel) {
 }
 
 TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {
-  store.AddAssessment(12, kApril, "表\\{ソ}");
-  store.Set("C", 12, kApril, "c1", int64_t{2});
-  store.Set("D", 12, kApril, "d3", int64_t{1});
-  std::string path = store.dir.Child("w.rtf");
+  AddAssessment(12, kApril, "表\\{ソ}");
+  Set("C", 12, kApril, "c1", int64_t{2});
+  Set("D", 12, kApril, "d3", int64_t{1});
+  std::string path = dir.Child("w.rtf");
   ASSERT_EQ(Write({"5", "99", "6"}, path), WorksheetOutcome::kWritten);
   ASSERT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(host.messages[0].text, "対応していないCAPです\n");
@@ -96,7 +89,7 @@ TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {
   EXPECT_EQ(host.messages[1].text, "CAP検討用紙を作成しました。");
   EXPECT_EQ(host.messages[1].icon, Icon::kInformation);
 
-  std::string rtf = Read(path);
+  std::string rtf = ReadBytes(path);
   for (unsigned char c : rtf) ASSERT_LT(c, 0x80) << "the document is pure ASCII, hence CP932";
   EXPECT_NE(rtf.find("\\u-30616?\\\\\\{\\u12477?\\}"), std::string::npos) << "client name escaped";
   std::string separator = settings.GetPrivateAppBuf("RTF", "APPEND_LINE");
@@ -112,22 +105,13 @@ TEST_F(Worksheet, BlocksSeparatedOnlyBetweenAndUnknownCapReported) {
   EXPECT_EQ(rtf.substr(rtf.size() - 3), "}\r\n");
 }
 
-TEST_F(Worksheet, NoCapMeansMessageAndNoFile) {
-  store.AddAssessment(12, kApril);
-  std::string path = store.dir.Child("none.rtf");
-  EXPECT_EQ(Write({}, path), WorksheetOutcome::kNoCaps);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.LastMessage(), "CAPされた項目はありませんでしたので、RTFファイルは出力されませんでした。");
-  EXPECT_FALSE(Env::Default().FileExists(path));
-}
-
 TEST_F(Worksheet, MissingOpeningTemplateRetriesThenCancelLeavesNoFile) {
-  store.AddAssessment(12, kApril);
-  store.Set("D", 12, kApril, "d3", int64_t{1});
-  std::filesystem::rename(store.dir.Child("CAP_BEGIN_RTF.DAT"), store.dir.Child("saved"));
+  AddAssessment(12, kApril);
+  Set("D", 12, kApril, "d3", int64_t{1});
+  std::filesystem::rename(dir.Child("CAP_BEGIN_RTF.DAT"), dir.Child("saved"));
   host.QueueAnswer(Answer::kOk);
   host.QueueAnswer(Answer::kCancel);
-  std::string path = store.dir.Child("w.rtf");
+  std::string path = dir.Child("w.rtf");
   EXPECT_EQ(Write({"6"}, path), WorksheetOutcome::kAbandoned);
   ASSERT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(host.messages[0].title, "エラーが発生しました");
@@ -137,9 +121,9 @@ TEST_F(Worksheet, MissingOpeningTemplateRetriesThenCancelLeavesNoFile) {
 }
 
 TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
-  store.AddAssessment(12, kApril);
-  store.db->Execute("DELETE FROM [D] WHERE [整理番号]=12");
-  std::string path = store.dir.Child("w.rtf");
+  AddAssessment(12, kApril);
+  db->Execute("DELETE FROM [D] WHERE [整理番号]=12");
+  std::string path = dir.Child("w.rtf");
   EXPECT_EQ(Write({"6"}, path), WorksheetOutcome::kFailed);
   EXPECT_NE(host.LastMessage().find("D 表の行がありません"), std::string::npos) << host.LastMessage();
   EXPECT_FALSE(Env::Default().FileExists(path));
@@ -148,18 +132,18 @@ TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
 // A real RTF reader must find every Japanese text intact.
 TEST_F(Worksheet, ReadsBackThroughAnRtfReader) {
   if (std::system("command -v soffice >/dev/null 2>&1") != 0) GTEST_SKIP() << "soffice is not installed";
-  store.AddAssessment(12, kApril, "表\\{ソ}能");
-  store.Set("J", 12, kApril, "j1-x", int64_t{2});
-  store.Set("L", 12, kApril, "l1-a", int64_t{1});
-  store.Set("L", 12, kApril, "l2-b", int64_t{1});
-  store.Set("O", 12, kApril, "o1-a", int64_t{1});
-  std::string path = store.dir.Child("w.rtf");
+  AddAssessment(12, kApril, "表\\{ソ}能");
+  Set("J", 12, kApril, "j1-x", int64_t{2});
+  Set("L", 12, kApril, "l1-a", int64_t{1});
+  Set("L", 12, kApril, "l2-b", int64_t{1});
+  Set("O", 12, kApril, "o1-a", int64_t{1});
+  std::string path = dir.Child("w.rtf");
   ASSERT_EQ(Write({"14", "16", "28"}, path), WorksheetOutcome::kWritten);
-  std::string command = "cd " + store.dir.path() + " && soffice -env:UserInstallation=file://" +
-                        store.dir.Child("profile") + " --headless --convert-to txt:Text --outdir " +
-                        store.dir.path() + " w.rtf >/dev/null 2>&1";
+  std::string command = "cd " + dir.path() + " && soffice -env:UserInstallation=file://" +
+                        dir.Child("profile") + " --headless --convert-to txt:Text --outdir " +
+                        dir.path() + " w.rtf >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  std::string text = Read(store.dir.Child("w.txt"));
+  std::string text = ReadBytes(dir.Child("w.txt"));
   for (const char* expected : {"CAP検討用紙", "表\\{ソ}能", "16.栄養", "疾患", " J1x=2", "体重", "食事摂取",
                                "28.環境評価", "居住環境", " O1a=ﾚ", "検討内容", "結論"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;

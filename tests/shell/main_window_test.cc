@@ -29,7 +29,6 @@ class SequenceHost : public ScriptedHost {
   std::vector<std::string> sequence;
 };
 
-using testing::ReadBytes;
 using testing::WriteBytes;
 
 TEST_F(MainWindowTest, VersionBoxFromTheShellMenu) {
@@ -108,30 +107,6 @@ TEST_F(MainWindowTest, ShutdownAndTheCloseBoxEndTheLoopWithoutAsking) {
 
 // --- The store at start-up ------------------------------------------------------
 
-TEST_F(MainWindowTest, StoreIsCompactedAndOpenedKeepingThePreviousCopy) {
-  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
-  std::string before = ReadBytes(dir.Child("ZELKA20.mdb"));
-  std::string error;
-  ASSERT_TRUE(OpenStore(app, &error)) << error;
-  EXPECT_NE(app.database(), nullptr);
-  EXPECT_EQ(app.context().db, app.database());
-  EXPECT_EQ(ReadBytes(dir.Child("_ZELKA20.mdb")), before);
-  app.Run();  // nothing queued: the host shuts down, and the database is closed
-  EXPECT_EQ(app.context().db, nullptr);
-}
-
-TEST_F(MainWindowTest, StoreThatCannotBeOpenedIsNamedAndKept) {
-  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
-  std::string garbage = "this is not a database, but it is somebody's data\n";
-  WriteBytes(dir.Child("ZELKA20.mdb"), garbage);
-  std::string error;
-  EXPECT_FALSE(OpenStore(app, &error));
-  EXPECT_NE(error.find("ZELKA20.mdb"), std::string::npos) << error;
-  EXPECT_EQ(app.database(), nullptr);
-  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), garbage);
-  EXPECT_TRUE(host.messages.empty());  // standard error, not a browser, tells the user
-}
-
 TEST_F(MainWindowTest, MissingCatalogueForANewStoreIsNamed) {
   std::string error;
   EXPECT_FALSE(OpenStore(app, &error));
@@ -151,22 +126,6 @@ TEST_F(MainWindowTest, StoreRestoredFromThePreviousCopyIsTold) {
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, kRecoveredMessage);
   EXPECT_EQ(host.navigations.back(), "main:MainMenu/MainMenuFr.htm");
-}
-
-TEST_F(MainWindowTest, SecondCopyTouchesNothing) {
-  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
-  std::string before = ReadBytes(dir.Child("ZELKA20.mdb"));
-  SingleInstanceLock first, second;
-  std::ostringstream err;
-  ASSERT_TRUE(ClaimProgramDirectory(dir.path(), first, err));
-  EXPECT_FALSE(ClaimProgramDirectory(dir.path(), second, err));
-  EXPECT_EQ(err.str(), "既に起動されているので、終了します。\n");
-  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), before);
-  EXPECT_FALSE(env.FileExists(dir.Child("_ZELKA20.mdb")));
-
-  std::ostringstream missing;
-  EXPECT_FALSE(ClaimProgramDirectory(dir.Child("nowhere"), second, missing));
-  EXPECT_NE(missing.str().find("does not exist"), std::string::npos) << missing.str();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The zelka program as a process: its command line contract, the single
 // running copy and an orderly end on signals.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,8 +9,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "shell_fixture.h"
 
@@ -20,131 +19,110 @@ namespace {
 
 using testing::ReadBytes;
 
-// The program built beside this test program, or "" when it has not been built.
-std::string ProgramPath() {
-  std::error_code ec;
-  auto path = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / "zelka-app" / "zelka";
-  return std::filesystem::exists(path, ec) ? path.string() : "";
-}
-
+// The program started with `args`; its standard error goes to a file.
 class Process {
  public:
-  explicit Process(std::vector<std::string> args) {
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return;
+  Process(std::vector<std::string> args, std::string errors) : errors_(std::move(errors)) {
+    int out[2];
+    if (pipe(out) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
-    close(err[1]);
     out_ = fdopen(out[0], "r");
-    err_ = fdopen(err[0], "r");
   }
   ~Process() {
-    if (pid_ > 0 && !waited_) {
+    if (pid_ > 0 && status_ == -2) {
       kill(pid_, SIGKILL);
       Wait();
     }
     if (out_) fclose(out_);
-    if (err_) fclose(err_);
   }
   std::string ReadLine() {
     char line[4096];
     return out_ && fgets(line, sizeof line, out_) ? line : "";
-  }
-  std::string ReadAllErrors() {
-    std::string text;
-    char buffer[4096];
-    while (err_ && fgets(buffer, sizeof buffer, err_)) text += buffer;
-    return text;
   }
   void Signal(int signal_number) { kill(pid_, signal_number); }
   // The exit status, or -1 when the process did not exit normally.
   int Wait() {
     int status = 0;
     waitpid(pid_, &status, 0);
-    waited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  std::string Errors() const { return ReadBytes(errors_); }
 
  private:
   pid_t pid_ = -1;
-  bool waited_ = false;
+  int status_ = -2;
+  std::string errors_;
   FILE* out_ = nullptr;
-  FILE* err_ = nullptr;
 };
 
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    program = ProgramPath();
-    if (program.empty()) GTEST_SKIP() << "the zelka program has not been built";
-    FaultInjectingEnv env;
-    LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+    program = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "zelka-app" / "zelka").string();
+    if (!std::filesystem::exists(program)) GTEST_SKIP() << "the zelka program has not been built";
+    LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), Env::Default());
   }
-  std::vector<std::string> Run() {
-    return {program, "--app-dir", dir.path(), "--port", "0", "--no-browser"};
+  Process Start(std::vector<std::string> args = {}, const std::string& errors = "errors") {
+    if (args.empty()) args = {"--app-dir", dir.path(), "--port", "0", "--no-browser"};
+    args.insert(args.begin(), program);
+    return Process(args, dir.Child(errors));
   }
-
   testing::TempDir dir;
   std::string program;
 };
 
 TEST_F(ProgramTest, PrintsItsUrlAndEndsInOrderOnEitherSignal) {
   for (int signal_number : {SIGTERM, SIGINT}) {
-    Process zelka(Run());
+    Process zelka = Start();
     std::string url = zelka.ReadLine();
-    EXPECT_TRUE(url.starts_with("http://127.0.0.1:")) << url;
+    EXPECT_TRUE(url.starts_with("http://127.0.0.1:") && url.ends_with("\n")) << url;
     EXPECT_NE(url.find("token="), std::string::npos) << url;
-    EXPECT_TRUE(url.ends_with("\n"));
     zelka.Signal(signal_number);
     EXPECT_EQ(zelka.Wait(), 0) << strsignal(signal_number);
-    EXPECT_EQ(zelka.ReadAllErrors(), "");
+    EXPECT_EQ(zelka.Errors(), "");
     EXPECT_TRUE(std::filesystem::exists(dir.Child("_ZELKA20.mdb")));
   }
 }
 
 TEST_F(ProgramTest, SecondCopyRefusesAndLeavesTheFirstAlone) {
-  Process first(Run());
+  Process first = Start();
   ASSERT_TRUE(first.ReadLine().starts_with("http://127.0.0.1:"));
-  std::string live = ReadBytes(dir.Child("ZELKA20.mdb"));
-  std::string previous = ReadBytes(dir.Child("_ZELKA20.mdb"));
-
-  Process second(Run());
+  std::string live = ReadBytes(dir.Child("ZELKA20.mdb")), previous = ReadBytes(dir.Child("_ZELKA20.mdb"));
+  Process second = Start({}, "second");
   EXPECT_EQ(second.ReadLine(), "");  // no URL: it never serves
-  EXPECT_EQ(second.ReadAllErrors(), "既に起動されているので、終了します。\n");
   EXPECT_NE(second.Wait(), 0);
+  EXPECT_EQ(second.Errors(), "既に起動されているので、終了します。\n");
   EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), live);
   EXPECT_EQ(ReadBytes(dir.Child("_ZELKA20.mdb")), previous);
-
   first.Signal(SIGTERM);
   EXPECT_EQ(first.Wait(), 0);
 }
 
-TEST_F(ProgramTest, CommandLineMistakesExitWithStatusTwo) {
-  Process bad({program, "--port", "eighty"});
-  EXPECT_NE(bad.ReadAllErrors().find("--port"), std::string::npos);
+// A bad command line ends with status 2, a store that cannot be opened with
+// status 1 before serving, and leaves the file as it was.
+TEST_F(ProgramTest, MistakesEndWithTheirStatusAndAMessage) {
+  Process bad = Start({"--port", "eighty"});
   EXPECT_EQ(bad.Wait(), 2);
-
-  Process help({program, "--help"});
+  EXPECT_NE(bad.Errors().find("--port"), std::string::npos);
+  Process help = Start({"--help"});
   EXPECT_TRUE(help.ReadLine().starts_with("Usage:"));
   EXPECT_EQ(help.Wait(), 0);
-}
 
-TEST_F(ProgramTest, StoreThatCannotBeOpenedEndsBeforeServing) {
   testing::WriteBytes(dir.Child("ZELKA20.mdb"), "not a database");
-  Process zelka(Run());
+  Process zelka = Start();
   EXPECT_EQ(zelka.ReadLine(), "");
-  EXPECT_NE(zelka.ReadAllErrors().find(dir.Child("ZELKA20.mdb")), std::string::npos);
   EXPECT_EQ(zelka.Wait(), 1);
+  EXPECT_NE(zelka.Errors().find(dir.Child("ZELKA20.mdb")), std::string::npos);
   EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.mdb")), "not a database");
 }
 

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "shell/app.h"
 #include "shell/main_window.h"
 #include "store/store_startup.h"
@@ -60,30 +57,11 @@ class StoredAppTest : public AppTest {
 
   // An assessment with its AA row and a row in every section table A to S.
   void AddAssessment(int64_t number, const std::string& iso_date) {
-    Recordset aa = db().OpenTable("AA");
-    aa.AddNew();
-    aa.Set("整理番号", Value(number));
-    aa.Set("AA-1", Value(std::string("サトウ ハナコ")));
-    aa.Update();
-    for (char letter = 'A'; letter <= 'S'; ++letter) {
-      Recordset rows = db().OpenTable(std::string(1, letter));
-      rows.AddNew();
-      rows.Set("整理番号", Value(number));
-      rows.Set("基準日", Value(iso_date));
-      rows.Update();
-    }
+    db().Execute("INSERT INTO [AA] ([整理番号], [AA-1]) VALUES (?1, 'サトウ ハナコ')", {number});
+    for (char letter = 'A'; letter <= 'S'; ++letter)
+      db().Execute("INSERT INTO [" + std::string(1, letter) + "] ([整理番号], [基準日]) VALUES (?1, ?2)",
+                   {number, iso_date});
   }
 };
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 }  // namespace zelka::testing

@@ -30,14 +30,15 @@ TEST(SingleInstanceTest, OnlyOneHolderAtATimeAndReleaseFreesIt) {
   EXPECT_EQ(second.Acquire(dir.path()), Result::kHeldElsewhere);
   moved.Release();
   EXPECT_EQ(second.Acquire(dir.path()), Result::kAcquired);
-}
 
-TEST(SingleInstanceTest, DirectoryThatCannotHoldTheLockFileIsAFailureWithReason) {
-  TempDir dir;
+  // A folder that cannot hold the lock file is a failure with its reason.
   SingleInstanceLock lock;
   std::string error;
   EXPECT_EQ(lock.Acquire(dir.Child("missing"), &error), Result::kFailed);
   EXPECT_NE(error.find(dir.Child("missing")), std::string::npos) << error;
+  std::ostringstream missing;
+  EXPECT_FALSE(ClaimProgramDirectory(dir.Child("nowhere"), lock, missing));
+  EXPECT_NE(missing.str().find("does not exist"), std::string::npos) << missing.str();
 }
 
 // Another process holds the lock; when it dies without releasing it, the

@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "store_fixture.h"
-#include "util/env.h"
+#include "support/store.h"
 
 namespace zelka {
 namespace {
 
-using testing::StoreTest;
+using SchemaTest = testing::SmallStoreTest;
 
-TEST_F(StoreTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
-  std::vector<FieldInfo> fields = db_->TableFields(kCapSelectionTable);
+TEST_F(SchemaTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
+  std::vector<FieldInfo> fields = db->TableFields(kCapSelectionTable);
   ASSERT_EQ(fields.size(), 3u + 2 * kCapSlots);
   EXPECT_EQ(fields[2].name, "利用者名");
   EXPECT_EQ(fields[3].name, "CAP番号01");
@@ -20,7 +19,7 @@ TEST_F(StoreTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
   EXPECT_EQ(fields.back().name, "CAP種類33");
   EXPECT_EQ(fields.back().size, 50);
   // All 33 entries can fire at once.
-  Recordset rs = db_->OpenTable("CAP選定");
+  Recordset rs = db->OpenTable("CAP選定");
   rs.AddNew();
   rs.Set("整理番号", int64_t{1});
   rs.Set("基準日", std::string("2003-04-01"));
@@ -37,58 +36,41 @@ TEST_F(StoreTest, CapSelectionHasASlotPairForEveryCatalogueEntry) {
   EXPECT_THROW(rs.Update(), StoreError);
 }
 
-TEST_F(StoreTest, StagingTablesTakePrintTextWhereTheReportsConvert) {
-  // Dates, check items and the sex codes become text; other columns keep their type.
-  EXPECT_EQ(db_->TableFields("rptA")[2].type, kTypeText);   // A1, a date
-  EXPECT_EQ(db_->TableFields("rptA")[3].type, kTypeInteger);  // A2-1, a number
-  EXPECT_EQ(db_->TableFields("rptA")[4].type, kTypeText);   // A3-A, a check item
-  EXPECT_EQ(db_->TableFields("rptAA")[2].type, kTypeText);  // AA-2, the sex code
-  EXPECT_EQ(db_->TableFields("rpt相談受付表")[3].type, kTypeText);  // 1-2, the sex code
-  EXPECT_EQ(db_->TableFields("rpt相談受付表")[5].type, kTypeText);  // 2-3-1, printed as ○
-  EXPECT_EQ(db_->TableFields("rptA")[1].type, kTypeDate);   // the key stays a date
-  std::vector<FieldInfo> cap = db_->TableFields("rptCAP選定");
-  EXPECT_EQ(cap.back().name, "印字用年月日");
-  EXPECT_EQ(cap.size(), db_->TableFields("CAP選定").size() + 1);
-}
+// The staging tables take print text where the reports convert (dates, check
+// items, the sex codes); the copy into them takes the shared columns.
+TEST_F(SchemaTest, StagingTablesHoldPrintTextAndTakeTheSharedColumns) {
+  const std::pair<const char*, size_t> text_columns[] = {  // A1, A3-A, AA-2, 1-2, 2-3-1
+      {"rptA", 2}, {"rptA", 4}, {"rptAA", 2}, {"rpt相談受付表", 3}, {"rpt相談受付表", 5}};
+  for (auto [table, i] : text_columns) EXPECT_EQ(db->TableFields(table)[i].type, kTypeText) << table << " " << i;
+  EXPECT_EQ(db->TableFields("rptA")[3].type, kTypeInteger);  // A2-1 keeps its type
+  EXPECT_EQ(db->TableFields("rptA")[1].type, kTypeDate);     // and so does the key
+  EXPECT_EQ(db->TableFields("rptCAP選定").back().name, "印字用年月日");
+  EXPECT_EQ(db->TableFields("rptCAP選定").size(), db->TableFields("CAP選定").size() + 1);
 
-TEST_F(StoreTest, StagingCopyTakesTheSharedColumnsAndHoldsPrintText) {
-  Recordset a = db_->OpenTable("A");
-  a.AddNew();
-  a.Set("整理番号", int64_t{4});
-  a.Set("基準日", std::string("2003-04-01"));
-  a.Set("A1", std::string("2003-04-01"));
-  a.Set("A3-A", int64_t{1});
-  a.Update();
-  db_->Execute(StagingCopySql(*db_, "a") + " WHERE [整理番号]=? AND [基準日]=?",
-               {int64_t{4}, std::string("2003-04-01")});
-  Recordset staged = db_->OpenTable("rptA");
+  const Value key = int64_t{4}, date = std::string("2003-04-01");
+  AddRow("A", {{"整理番号", key}, {"基準日", date}, {"A1", date}, {"A3-A", int64_t{1}}});
+  AddRow("CAP選定", {{"整理番号", key}, {"基準日", date}});
+  db->Execute(StagingCopySql(*db, "a") + " WHERE [整理番号]=? AND [基準日]=?", {key, date});
+  db->Execute(StagingCopySql(*db, "CAP選定") + " WHERE [整理番号]=?", {key});
+  Recordset staged = db->OpenTable("rptA");
   ASSERT_EQ(staged.RecordCount(), 1);
   staged.Edit();
   staged.Set("A1", std::string("平成15年4月1日"));
   staged.Set("A3-A", std::string("ﾚ"));
   staged.Update();
   EXPECT_EQ(staged.Get("A3-A"), Value(std::string("ﾚ")));
-
-  Recordset cap = db_->OpenTable("CAP選定");
-  cap.AddNew();
-  cap.Set("整理番号", int64_t{4});
-  cap.Set("基準日", std::string("2003-04-01"));
-  cap.Update();
-  db_->Execute(StagingCopySql(*db_, "CAP選定") + " WHERE [整理番号]=?", {int64_t{4}});
-  Recordset staged_cap = db_->OpenTable("rptCAP選定");
-  ASSERT_EQ(staged_cap.RecordCount(), 1);
-  EXPECT_TRUE(IsNull(staged_cap.Get("印字用年月日")));
-  EXPECT_THROW(StagingCopySql(*db_, "Z"), StoreError);
+  EXPECT_TRUE(IsNull(db->OpenTable("rptCAP選定").Get("印字用年月日")));
+  EXPECT_THROW(StagingCopySql(*db, "Z"), StoreError);
 }
 
-TEST_F(StoreTest, CheckControlListsSectionCheckItemsInCatalogueOrder) {
+TEST_F(SchemaTest, CheckControlListsSectionCheckItemsInCatalogueOrder) {
   std::vector<std::string> items;
-  for (auto& row : db_->Query("SELECT [対象項目] FROM [チェック変換対象] ORDER BY rowid"))
+  for (auto& row : db->Query("SELECT [対象項目] FROM [チェック変換対象] ORDER BY rowid"))
     items.push_back(ValueText(row[0]));
   EXPECT_EQ(items, (std::vector<std::string>{"A3-A", "O1-A", "O1-B"}));
 }
 
-TEST(SchemaTest, KeysAndTypesOfTheCreateStatement) {
+TEST(CreateTableTest, KeysAndTypesOfTheCreateStatement) {
   Catalogue catalogue = testing::SmallCatalogue();
   std::vector<TableSpec> tables = StoreTables(catalogue);
   auto find = [&](const std::string& name) -> const TableSpec& {
@@ -105,36 +87,25 @@ TEST(SchemaTest, KeysAndTypesOfTheCreateStatement) {
             "PRIMARY KEY ([整理番号], [基準日]))");
 }
 
-TEST(SchemaTest, TheDeliveredCatalogueMakesACompleteStore) {
-  std::string path = testing::SourceAppDir() + "/catalogue/items.tsv";
-  if (!Env::Default().FileExists(path)) GTEST_SKIP() << "no delivered catalogue yet";
-  Catalogue catalogue = Catalogue::Load(path);
-  testing::TempDir dir;
-  Database::Create(dir.Child("ZELKA20.mdb"), catalogue);
-  auto db = Database::Open(dir.Child("ZELKA20.mdb"));
-  for (const char* table : {"相談受付表", "AA", "CAP選定", "rpt相談受付表", "rptAA", "rptCAP選定", "チェック変換対象"})
+using DeliveredStoreTest = testing::StoreTest;
+
+TEST_F(DeliveredStoreTest, TheDeliveredCatalogueMakesACompleteStore) {
+  for (const char* table : {"相談受付表", "AA", "CAP選定", "rpt相談受付表", "rptAA", "rptCAP選定"})
     EXPECT_NE(db->TableName(table), "") << table;
+  AddAssessment(1, "2003-04-01");
+  size_t checks = 0;
   for (char letter = 'A'; letter <= 'S'; ++letter) {
-    std::string name(1, letter);
-    ASSERT_NE(db->TableName(name), "") << name;
+    const std::string name(1, letter);
     EXPECT_NE(db->TableName("rpt" + name), "") << name;
     std::vector<FieldInfo> fields = db->TableFields(name);
-    EXPECT_EQ(fields[0].name, "整理番号");
-    EXPECT_EQ(fields[1].name, "基準日");
-    // Every column can be read and written by the name the catalogue gives it.
-    Recordset rs = db->OpenTable(name);
-    rs.AddNew();
-    rs.Set("整理番号", int64_t{1});
-    rs.Set("基準日", std::string("2003-04-01"));
-    rs.Update();
+    EXPECT_EQ(fields[0].name + fields[1].name, "整理番号基準日");
+    Recordset rs = db->OpenKey(name, 1);  // every column can be read by the catalogue's name
     for (const FieldInfo& f : fields) EXPECT_NO_THROW(rs.Get(f.name)) << f.name;
+    for (const ColumnDef& c : testing::DeliveredCatalogue().Find(name)->columns) checks += c.check;
   }
-  auto rows = db->Query("SELECT count(*) FROM [チェック変換対象] WHERE [対象項目] LIKE 'AA%'");
-  EXPECT_EQ(rows[0][0], Value(int64_t{0}));
-  size_t checks = 0;
-  for (char letter = 'A'; letter <= 'S'; ++letter)
-    for (const ColumnDef& c : catalogue.Find(std::string(1, letter))->columns) checks += c.check;
+  // The check control lists the sections' check items, none of AA.
   EXPECT_EQ(db->OpenTable("チェック変換対象").RecordCount(), static_cast<long>(checks));
+  EXPECT_EQ(db->Query("SELECT count(*) FROM [チェック変換対象] WHERE [対象項目] LIKE 'AA%'")[0][0], Value(int64_t{0}));
 }
 
 TEST(CatalogueTest, ParsesColumnsChoicesAndTables) {

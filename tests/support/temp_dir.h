@@ -23,4 +23,8 @@ class TempDir {
 // the real catalogue, templates or settings file.
 std::string SourceAppDir();
 
+// A whole file as bytes ("" when it cannot be read), and a file written whole.
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+
 }  // namespace zelka::testing

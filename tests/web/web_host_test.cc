@@ -37,20 +37,33 @@ class BrowserHostTest : public ::testing::Test {
     cookie_ = {{"Cookie", "zelka_token=" + token_}};
   }
 
+  // The state as a tab polling since `since` sees it.
+  Json State(long since = 0) {
+    auto res = client_->Get(("/api/state?client=t&since=" + std::to_string(since)).c_str(), cookie_);
+    return res && res->status == 200 ? Json::parse(res->body) : Json();
+  }
   // The first open request of the kind (that satisfies `wanted`) as a tab sees it.
   Json AwaitRequest(const std::string& kind,
                     const std::function<bool(const Json&)>& wanted = [](const Json&) { return true; }) {
     long version = 0;
     for (int i = 0; i < 50; ++i) {
-      auto res = client_->Get(("/api/state?client=t&since=" + std::to_string(version)).c_str(), cookie_);
-      if (!res || res->status != 200) continue;
-      Json state = Json::parse(res->body);
+      Json state = State(version);
+      if (state.is_null()) continue;
       version = state["version"];
       for (const auto& r : state["requests"])
         if (r["kind"] == kind && wanted(r)) return r;
     }
     ADD_FAILURE() << "no " << kind << " request appeared";
     return Json();
+  }
+  // Shows FORM/A.HTM in the entry view; the tab answers the load with
+  // `answer` once `before` has looked at the state.
+  void ShowA(const Json& answer = {{"ok", true}}, const std::function<void()>& before = {}) {
+    auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
+    Json navigate = AwaitRequest("navigate");
+    if (before) before();
+    Answer(navigate, answer);
+    EXPECT_TRUE(loaded.get());
   }
 
   int Post(const std::string& path, const Json& body, httplib::Headers headers = {}) {
@@ -66,6 +79,15 @@ class BrowserHostTest : public ::testing::Test {
   std::vector<PageElement> ReadAnsweredByTab() {
     auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
     Answer(AwaitRequest("readForm"), {{"elements", Json::array()}});
+    return read.get();
+  }
+  // A read of the entry form the host answers from the form at hand, without the tab.
+  std::vector<PageElement> ReadAtHand() {
+    auto read = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
+    if (read.wait_for(5s) != std::future_status::ready) {
+      ADD_FAILURE() << "the form at hand should need no request";
+      Answer(AwaitRequest("readForm"), {{"elements", Json::array()}});
+    }
     return read.get();
   }
 
@@ -145,10 +167,9 @@ TEST_F(BrowserHostTest, MessageBoxWaitsForOneOfItsOwnButtons) {
   EXPECT_EQ(Answer(box, "no"), 200);
   EXPECT_EQ(answer.get(), Answer::kNo);
   EXPECT_EQ(Answer(box, "yes"), 409);  // closed now
-}
 
-TEST_F(BrowserHostTest, ShutdownReleasesABlockedCallWithTheCancellingAnswer) {
-  auto answer = std::async(std::launch::async, [&] {
+  // A shutdown releases a blocked call with the cancelling answer.
+  answer = std::async(std::launch::async, [&] {
     return host_->ShowMessage("上書きしますか？", Buttons::kYesNo, Icon::kExclamation);
   });
   AwaitRequest("message");
@@ -158,39 +179,32 @@ TEST_F(BrowserHostTest, ShutdownReleasesABlockedCallWithTheCancellingAnswer) {
 }
 
 // A page move fetches only the page: the style sheets and scripts all pages
-// share may be kept by the tab, the pages themselves never.
-TEST_F(BrowserHostTest, SharedStylesAndScriptsMayBeKeptPagesNot) {
+// share may be kept by the tab, the pages themselves never. Compressing over
+// the loopback only costs time: pages and the state go out as they are,
+// whatever encodings the browser offers.
+TEST_F(BrowserHostTest, SharedFilesMayBeKeptPagesNotAndNothingIsCompressed) {
   std::ofstream(app_.Child("FORM/form.css")) << "body {}";
   std::ofstream(app_.Child("FORM/form.js")) << "'use strict';";
-  auto cache = [&](const char* path) {
-    auto res = client_->Get(path, cookie_);
-    EXPECT_TRUE(res && res->status == 200) << path;
-    EXPECT_EQ(res ? res->get_header_value_count("Cache-Control") : 0u, 1u) << path;
-    return res ? res->get_header_value("Cache-Control") : std::string();
-  };
-  EXPECT_EQ(cache("/FORM/form.css"), "private, max-age=60");
-  EXPECT_EQ(cache("/FORM/form.js"), "private, max-age=60");
-  EXPECT_EQ(cache("/FORM/A.HTM"), "no-store");
-  EXPECT_EQ(cache("/MainMenu/MainMenuFr.htm"), "no-store");
-}
-
-// Compressing over the loopback only costs time: a page and the state go
-// out as they are, whatever encodings the browser offers.
-TEST_F(BrowserHostTest, AnswersAreNotCompressed) {
   std::string page = "<!DOCTYPE html><form>";
   for (int i = 0; i < 2000; ++i) page += "<input name=\"zlk_" + std::to_string(i) + "\">";
   std::ofstream(app_.Child("FORM/B.HTM")) << page;
   httplib::Headers offered = cookie_;
   offered.emplace("Accept-Encoding", "gzip, deflate, br, zstd");
   client_->set_decompress(false);
-  for (const char* path : {"/FORM/B.HTM", "/api/state?client=t&since=0"}) {
+  for (const auto& [path, cache] : std::vector<std::pair<std::string, std::string>>{
+           {"/FORM/form.css", "private, max-age=60"}, {"/FORM/form.js", "private, max-age=60"},
+           {"/FORM/B.HTM", "no-store"}, {"/MainMenu/MainMenuFr.htm", "no-store"}, {"/api/state?client=t&since=0", ""}}) {
     auto res = client_->Get(path, offered);
     ASSERT_TRUE(res && res->status == 200) << path;
+    if (!cache.empty()) {
+      EXPECT_EQ(res->get_header_value("Cache-Control"), cache) << path;
+      EXPECT_EQ(res->get_header_value_count("Cache-Control"), 1u) << path;
+    }
     EXPECT_FALSE(res->has_header("Content-Encoding")) << path;
+    if (path == "/FORM/B.HTM") {
+      EXPECT_EQ(res->body, page);
+    }
   }
-  auto res = client_->Get("/FORM/B.HTM", offered);
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->body, page);
 }
 
 TEST_F(BrowserHostTest, NavigateWaitsForTheLoadAndRefusesUnknownPages) {
@@ -211,32 +225,21 @@ TEST_F(BrowserHostTest, NavigateWaitsForTheLoadAndRefusesUnknownPages) {
 // A tab that saw the new page without its load request would load the page
 // by itself, and then once more for the request.
 TEST_F(BrowserHostTest, ThePageAndItsLoadRequestChangeInOneStep) {
-  auto poll = [&](long since) {
-    auto res = client_->Get(("/api/state?client=t&since=" + std::to_string(since)).c_str(), cookie_);
-    return res && res->status == 200 ? Json::parse(res->body) : Json();
-  };
-  const long before = poll(0)["version"];
-  auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
-  Json seen = poll(before);
-  EXPECT_EQ(seen["version"], before + 1);
-  EXPECT_EQ(seen["views"]["entry"]["page"], "FORM/A.HTM");
-  EXPECT_EQ(seen["requests"].size(), 1u);
-  Answer(AwaitRequest("navigate"), {{"ok", true}});
-  EXPECT_TRUE(loaded.get());
+  const long before = State()["version"];
+  ShowA({{"ok", true}}, [&] {
+    Json seen = State(before);
+    EXPECT_EQ(seen["version"], before + 1);
+    EXPECT_EQ(seen["views"]["entry"]["page"], "FORM/A.HTM");
+    EXPECT_EQ(seen["requests"].size(), 1u);
+  });
 }
 
 TEST_F(BrowserHostTest, TypedValuesAndMarksAreKeptUntilThePageChangesOrTheWindowCloses) {
-  auto state = [&] {
-    auto res = client_->Get("/api/state?client=t&since=0", cookie_);
-    return res ? Json::parse(res->body) : Json();
-  };
   auto show_a = [&] {
-    auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
-    Json navigate = AwaitRequest("navigate");
-    EXPECT_TRUE(state()["entryDraft"].is_null()) << "cleared before the page shows";
-    EXPECT_TRUE(state()["entryMarks"].is_null()) << "cleared before the page shows";
-    Answer(navigate, {{"ok", true}});
-    EXPECT_TRUE(loaded.get());
+    ShowA({{"ok", true}}, [&] {
+      EXPECT_TRUE(State()["entryDraft"].is_null()) << "cleared before the page shows";
+      EXPECT_TRUE(State()["entryMarks"].is_null()) << "cleared before the page shows";
+    });
   };
   auto mark = [&](const char* name, const char* colour) {
     host_->WriteForm(View::kEntry, {{name, std::nullopt, std::nullopt, colour}});
@@ -247,23 +250,23 @@ TEST_F(BrowserHostTest, TypedValuesAndMarksAreKeptUntilThePageChangesOrTheWindow
   EXPECT_EQ(Post("/api/event", draft), 409);  // the view shows no page yet
   show_a();
   EXPECT_EQ(Post("/api/event", draft), 200);
-  EXPECT_EQ(state()["entryDraft"]["elements"][0]["value"], "あ");
+  EXPECT_EQ(State()["entryDraft"]["elements"][0]["value"], "あ");
 
   mark("zlk_A1", "#FF0000");
   mark("zlk_A2", "#FF0000");
   mark("zlk_A1", "#FFFFFF");
-  EXPECT_EQ(state()["entryMarks"], (Json{{"page", "FORM/A.HTM"},
+  EXPECT_EQ(State()["entryMarks"], (Json{{"page", "FORM/A.HTM"},
                                          {"colours", {{"zlk_A1", "#FFFFFF"}, {"zlk_A2", "#FF0000"}}}}));
 
   show_a();  // the same page shown anew starts clean
   EXPECT_EQ(Post("/api/event", draft), 200);
   mark("zlk_A1", "#FF0000");
   host_->ShowWindow(View::kMain, false);
-  EXPECT_FALSE(state()["entryDraft"].is_null()) << "another window's closing keeps it";
-  EXPECT_FALSE(state()["entryMarks"].is_null()) << "another window's closing keeps it";
+  EXPECT_FALSE(State()["entryDraft"].is_null()) << "another window's closing keeps it";
+  EXPECT_FALSE(State()["entryMarks"].is_null()) << "another window's closing keeps it";
   host_->ShowWindow(View::kEntry, false);
-  EXPECT_TRUE(state()["entryDraft"].is_null());
-  EXPECT_TRUE(state()["entryMarks"].is_null());
+  EXPECT_TRUE(State()["entryDraft"].is_null());
+  EXPECT_TRUE(State()["entryMarks"].is_null());
 }
 
 // A page load's answer carries the loaded form; the next read of that view takes
@@ -271,28 +274,21 @@ TEST_F(BrowserHostTest, TypedValuesAndMarksAreKeptUntilThePageChangesOrTheWindow
 // passed between the program and the tab since (typed values, a write, an event).
 TEST_F(BrowserHostTest, AFormLoadedWithItsPageIsReadOnceWithoutAskingAgain) {
   const Json form = Json::array({{{"name", "zlk_A1"}, {"type", "text"}, {"value", "2003/04/01"}}});
-  auto show_a = [&] {
-    auto loaded = std::async(std::launch::async, [&] { return host_->Navigate(View::kEntry, "FORM/A.HTM"); });
-    Answer(AwaitRequest("navigate"), {{"ok", true}, {"elements", form}});
-    EXPECT_TRUE(loaded.get());
-  };
 
   host_->ShowWindow(View::kEntry, true);
-  show_a();
-  auto first = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
-  ASSERT_EQ(first.wait_for(5s), std::future_status::ready) << "the loaded form should need no request";
-  auto elements = first.get();
+  ShowA({{"ok", true}, {"elements", form}});
+  auto elements = ReadAtHand();
   ASSERT_EQ(elements.size(), 1u);
   EXPECT_EQ(elements[0].value, "2003/04/01");
   EXPECT_TRUE(ReadAnsweredByTab().empty()) << "used once only";
 
-  show_a();
+  ShowA({{"ok", true}, {"elements", form}});
   const Json typed = {{"type", "draft"}, {"view", "entry"}, {"page", "FORM/A.HTM"},
                       {"elements", {{{"name", "zlk_A1"}, {"type", "text"}, {"value", "2004/01/01"}, {"checked", false}}}}};
   ASSERT_EQ(Post("/api/event", typed), 200);
   EXPECT_TRUE(ReadAnsweredByTab().empty()) << "typed values make the loaded form stale";
 
-  show_a();
+  ShowA({{"ok", true}, {"elements", form}});
   host_->WriteForm(View::kEntry, {{"zlk_A1", std::string("x"), std::nullopt, std::nullopt}});
   Answer(AwaitRequest("writeForm"), Json::object());
   EXPECT_TRUE(ReadAnsweredByTab().empty()) << "a write makes the loaded form stale";
@@ -315,9 +311,7 @@ TEST_F(BrowserHostTest, AFormSentWithItsStatusIsReadWithoutAsking) {
 
   status(clicked);
   host_->ClearStatus(View::kEntry);
-  auto first = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
-  ASSERT_EQ(first.wait_for(5s), std::future_status::ready) << "the form at hand should need no request";
-  auto elements = first.get();
+  auto elements = ReadAtHand();
   ASSERT_EQ(elements.size(), 2u);
   EXPECT_EQ(elements[0].value, "2003/04/01");
   EXPECT_TRUE(elements[1].checked);
@@ -342,9 +336,7 @@ TEST_F(BrowserHostTest, AFormSentWithItsStatusIsReadWithoutAsking) {
   // A jump from the entry menu brings the form as well.
   ASSERT_EQ(Post("/api/event", {{"type", "menu"}, {"item", "IDM_H"}, {"elements", clicked}}), 200);
   EXPECT_EQ(host_->WaitEvent().view, View::kEntry);
-  auto jumped = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
-  ASSERT_EQ(jumped.wait_for(5s), std::future_status::ready) << "the form at hand should need no request";
-  EXPECT_EQ(jumped.get().size(), 2u);
+  EXPECT_EQ(ReadAtHand().size(), 2u);
 }
 
 TEST_F(BrowserHostTest, FormRoundTrips) {
@@ -364,10 +356,8 @@ TEST_F(BrowserHostTest, FormRoundTrips) {
   host_->Focus(View::kEntry, "zlk_A_1");
   auto reread = std::async(std::launch::async, [&] { return host_->ReadForm(View::kEntry); });
   Json pending = AwaitRequest("readForm");
-  auto res = client_->Get("/api/state?client=t&since=0", cookie_);
-  ASSERT_TRUE(res);
   std::vector<std::string> kinds;
-  Json state = Json::parse(res->body);
+  const Json state = State();
   for (const auto& r : state["requests"]) kinds.push_back(r["kind"]);
   EXPECT_EQ(kinds, (std::vector<std::string>{"writeForm", "focus", "readForm"}));
   Json update = AwaitRequest("writeForm");
@@ -377,9 +367,7 @@ TEST_F(BrowserHostTest, FormRoundTrips) {
   Answer(AwaitRequest("focus"), Json::object());
   Answer(pending, {{"elements", Json::array()}});
   EXPECT_TRUE(reread.get().empty());
-  res = client_->Get("/api/state?client=t&since=0", cookie_);
-  ASSERT_TRUE(res);
-  EXPECT_TRUE(Json::parse(res->body)["requests"].empty());
+  EXPECT_TRUE(State()["requests"].empty());
 }
 
 TEST_F(BrowserHostTest, NavigationRequestsAreNumberedAndAnsweredThroughTheState) {
