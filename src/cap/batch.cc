@@ -8,8 +8,12 @@ namespace zelka {
 
 int RunVerifyCommand(const std::string& app_dir, const std::string& out_path, std::ostream& out,
                      std::ostream& err) {
+  if (std::string refused = OutputFileProblem(app_dir, out_path); !refused.empty()) {
+    err << refused << "\n";
+    return 1;
+  }
   try {
-    std::unique_ptr<Database> db = Database::Open(app_dir + "/" + kDatabaseFile);
+    std::unique_ptr<Database> db = OpenStoreForBatch(app_dir, Env::Default());
     long last_percent = -1;
     long total = RecomputeAllSelections(*db, [&](long done, long all) {
       long percent = all ? done * 100 / all : 100;

@@ -10,8 +10,9 @@
 namespace zelka {
 
 // Returns 0 when CAP選定 was refilled and the export written; 1 otherwise
-// (the store cannot be opened, an assessment cannot be evaluated — then
-// CAP選定 is unchanged — or the file cannot be written).
+// (the store cannot be opened, the output file is one of the program's own
+// files, an assessment cannot be evaluated — then CAP選定 is unchanged — or
+// the file cannot be written).
 int RunVerifyCommand(const std::string& app_dir, const std::string& out_path, std::ostream& out,
                      std::ostream& err);
 

@@ -8,6 +8,7 @@
 #include "cap/cap_rules.h"
 #include "cap/cap_store.h"
 #include "cap/key_ordered_rows.h"
+#include "store/program_files.h"
 #include "util/cp932.h"
 
 namespace zelka {
@@ -202,7 +203,11 @@ void CapEngine::RunVerification(RecordContext& ctx, Host& host, Env& env) {
 
   std::optional<std::string> path = AskExportName(host, false);
   std::string error;
-  while (!WriteVerificationExport(*ctx.db, env, *path, &error)) {
+  auto write = [&] {
+    error = OutputFileProblem(ctx.app_dir, *path);  // the program's own files stay as they are
+    return error.empty() && WriteVerificationExport(*ctx.db, env, *path, &error);
+  };
+  while (!write()) {
     host.ShowMessage("ファイル " + *path + " に書き込めませんでした。\n" + error +
                          "\n別のファイル名を入力してください。",
                      Buttons::kOk, Icon::kCritical);

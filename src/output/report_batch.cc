@@ -14,6 +14,7 @@
 #include "cap/cap_engine.h"
 #include "output/printed_reports.h"
 #include "output/report_xml.h"
+#include "store/program_files.h"
 #include "store/schema.h"
 #include "store/store_startup.h"
 
@@ -165,6 +166,10 @@ bool PrintHtmlToPdf(const std::string& chromium, const std::string& html_path, c
 int RunReportCommand(const std::string& app_dir, ReportForm form, int64_t record_number,
                      const Date& reference_date, const std::string& out_path, std::ostream& out,
                      std::ostream& err) {
+  if (std::string refused = OutputFileProblem(app_dir, out_path); !refused.empty()) {
+    err << refused << "\n";
+    return 1;
+  }
   try {
     bool pdf = EndsWith(out_path, ".pdf");
     std::string chromium = pdf ? FindChromium() : "";
@@ -172,7 +177,7 @@ int RunReportCommand(const std::string& app_dir, ReportForm form, int64_t record
       err << "PDFを作るには Chromium が必要です (/usr/bin/chromium が見つかりません)\n";
       return 1;
     }
-    std::unique_ptr<Database> db = Database::Open(app_dir + "/" + kDatabaseFile);
+    std::unique_ptr<Database> db = OpenStoreForBatch(app_dir, Env::Default());
     Catalogue catalogue = Catalogue::Load(app_dir + "/" + kCatalogueFile);
     ReportContext context{*db, Env::Default(), app_dir, catalogue};
     ReportView report = BuildReport(context, form, record_number, reference_date);

@@ -10,11 +10,14 @@
 
 namespace zelka {
 
-// Escapes text inserted into the document: "\" "{" "}" and every non-ASCII character.
+// Escapes text inserted into the document: "\" "{" "}" and every non-ASCII
+// character; a line break (LF, CR LF or CR) becomes \line, a TAB \tab, and
+// other control characters are left out.
 std::string RtfEscape(std::string_view utf8);
 
 // Escapes only the non-ASCII characters of a line that is already RTF (a
-// template line or settings fragment).
+// template line or settings fragment), leaving out control characters but
+// TAB, CR and LF.
 std::string RtfAsciiOnly(std::string_view utf8);
 
 }  // namespace zelka

@@ -41,10 +41,15 @@ class WorksheetError : public std::runtime_error {
 // The lines of a template file (CR LF or LF ends; a last line without an end
 // counts). Our templates are UTF-8; one carried over in CP932 is converted.
 std::vector<std::string> ReadTemplate(Env& env, const std::string& app_dir, const std::string& name) {
-  std::string bytes, error;
-  if (!env.ReadFile(app_dir + "/" + name, &bytes, &error))
-    throw WorksheetError(name + " を読めません: " + error);
-  if (!IsValidUtf8(bytes)) bytes = Cp932ToUtf8(bytes);
+  std::string path = app_dir + "/" + name, bytes, error;
+  if (!env.ReadFile(path, &bytes, &error)) throw WorksheetError(path + " を読めません: " + error);
+  if (!IsValidUtf8(bytes)) {
+    try {
+      bytes = Cp932ToUtf8(bytes);
+    } catch (const Cp932Error& e) {
+      throw WorksheetError(path + " は UTF-8 でも CP932 でもない文字を含むため、読めません（" + e.what() + "）");
+    }
+  }
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < bytes.size()) {
@@ -136,6 +141,9 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
     for (const std::string& line : prepared.begin) AppendLine(document, StrRep(line, "∈利用者名∋", client));
 
     const std::string fragment = context.settings.GetPrivateAppBuf("RTF", "BEGIN_ITEM");
+    if (fragment.empty())
+      throw WorksheetError("設定ファイル " + context.app_dir + "/" + kSettingsFileName +
+                           " に [RTF] の BEGIN_ITEM がないため、CAP の欄を書けません");
     const std::string separator = context.settings.GetPrivateAppBuf("RTF", "APPEND_LINE");
     AssessmentRows rows(store, key);
     bool first_block = true;
@@ -164,6 +172,10 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
 
   // The whole document is ASCII; the conversion only confirms it is CP932.
   std::string bytes = Utf8ToCp932(document, [](char32_t c) { return RtfUnicodeEscape(c); });
+  if (std::string refused = OutputFileProblem(context.app_dir, path); !refused.empty()) {
+    reporter.Critical(refused);
+    return WorksheetOutcome::kFailed;
+  }
   std::string error;
   while (!context.env.WriteFile(path, bytes, &error)) {
     if (!reporter.Retry(path + " に書き込めません: " + error)) return WorksheetOutcome::kAbandoned;

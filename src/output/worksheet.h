@@ -13,6 +13,7 @@
 #include "cap/cap_engine.h"
 #include "host/host.h"
 #include "store/database.h"
+#include "store/program_files.h"
 #include "util/date.h"
 #include "util/env.h"
 #include "util/settings_buffer.h"
@@ -26,8 +27,6 @@ inline constexpr char kWorksheetDoneMessage[] = "CAP検討用紙を作成しま�
 inline constexpr char kUnknownCapMessage[] = "対応していないCAPです\n";
 inline constexpr char kUnknownCapTitle[] = "内部エラー";
 inline constexpr char kRetryTitle[] = "エラーが発生しました";
-inline constexpr char kBeginTemplate[] = "CAP_BEGIN_RTF.DAT";
-inline constexpr char kBottomTemplate[] = "CAP_BOTTOM_RTF.DAT";
 
 // How the writer talks to the user: message boxes when interactive, the
 // standard streams in batch.

@@ -29,10 +29,22 @@ class StreamReporter : public WorksheetReporter {
 
 int RunWorksheetCommand(const std::string& app_dir, int64_t record_number, const Date& reference_date,
                         const std::string& out_path, std::ostream& out, std::ostream& err) {
+  if (std::string refused = OutputFileProblem(app_dir, out_path); !refused.empty()) {
+    err << refused << "\n";
+    return 1;
+  }
   try {
-    std::unique_ptr<Database> db = Database::Open(app_dir + "/" + kDatabaseFile);
+    std::unique_ptr<Database> db = OpenStoreForBatch(app_dir, Env::Default());
     SettingsBuffer settings;
-    settings.SetPrivateAppBuf(app_dir + "/ZELKA20.PRA", Env::Default(), nullptr);
+    // The worksheet is made of the settings file's fragments: without them
+    // it would be written without a single CAP block.
+    if (std::string problem = settings.SetPrivateAppBuf(app_dir + "/" + kSettingsFileName, Env::Default(), nullptr);
+        !problem.empty()) {
+      for (char& c : problem)
+        if (c == '\r') c = '\n';
+      err << problem << "\n";
+      return 1;
+    }
     AssessmentKey key{record_number, reference_date.DateOnly()};
     if (db->Query("SELECT 1 FROM [A] WHERE [整理番号]=?1 AND [基準日]=?2", {key.record_number, key.reference_date.IsoDate()})
             .empty()) {

@@ -15,7 +15,9 @@ namespace zelka {
 
 // Returns 0 when the worksheet was written, and also when no CAP is triggered
 // (the message says so and no file is written: that is an answer, not a
-// failure); 1 when the assessment is missing or anything else fails.
+// failure); 1 when the assessment is missing, the settings file cannot be
+// read, the output file is one of the program's own files, or anything else
+// fails.
 int RunWorksheetCommand(const std::string& app_dir, int64_t record_number, const Date& reference_date,
                         const std::string& out_path, std::ostream& out, std::ostream& err);
 

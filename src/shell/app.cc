@@ -125,8 +125,23 @@ void App::HandleEvent(const UiEvent& event) {
   if (event.kind == Kind::kNavigate) host_.ReplyNavigation(event.id, proceed);
 }
 
+std::optional<std::string> App::TakeStoreCheckResult() {
+  if (!store_check_) return std::nullopt;
+  std::optional<std::string> result = store_check_->Result();
+  if (result) store_check_.reset();
+  return result;
+}
+
+void App::FinishStoreCheck() {
+  if (store_check_) store_check_->Finish();
+  store_check_.reset();
+}
+
 void App::Run() {
-  while (!quit_requested_) HandleEvent(host_.WaitEvent());
+  while (!quit_requested_) {
+    ReportStoreCheck(*this);
+    HandleEvent(host_.WaitEvent());
+  }
   UnloadMainWindow(*this);
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "shell/entry_window.h"
 #include "host/host.h"
 #include "store/record_context.h"
+#include "store/store_startup.h"
 #include "util/env.h"
 #include "util/settings_buffer.h"
 
@@ -46,6 +48,13 @@ class App {
   // Closes the database; the context no longer refers to it.
   void CloseDatabase();
 
+  // Keeps the thorough check of the store that runs after start-up (nullptr:
+  // stops and drops it). The main loop reports its result between events.
+  void WatchStoreCheck(std::unique_ptr<BackgroundStoreCheck> check) { store_check_ = std::move(check); }
+  // The check's result once it is there, and then never again.
+  std::optional<std::string> TakeStoreCheckResult();
+  // Lets the check run to its end (it completes the start's rotation) and drops it.
+  void FinishStoreCheck();
   // Shows a window that is not modal. When one with the same caption is open
   // already, that one is shown again and the new one is dropped.
   void ShowModeless(std::unique_ptr<Dialog> window);
@@ -69,6 +78,7 @@ class App {
   RecordContext context_;
   CapEngine cap_engine_;
   EntryWindow entry_window_;
+  std::unique_ptr<BackgroundStoreCheck> store_check_;
   std::vector<std::unique_ptr<Dialog>> windows_;  // open, not modal
   bool quit_requested_ = false;
 };

@@ -222,7 +222,7 @@ std::string UsageText() {
          "      the browser unless --no-browser is given or no desktop is present.\n"
          "  zelka init --app-dir DIR\n"
          "      Lays out a fresh program directory with a new, empty database.\n"
-         "      Refuses to touch a directory that already holds a database.\n"
+         "      Refuses a directory that already holds ZELKA20.mdb or _ZELKA20.mdb.\n"
          "  zelka verify --app-dir DIR --out FILE\n"
          "      Recomputes the CAP selection of every assessment and writes the\n"
          "      TAB-separated verification export to FILE.\n"
@@ -239,6 +239,8 @@ std::string UsageText() {
          "      the installed Chromium.\n"
          "  zelka --help\n"
          "      Prints this text.\n"
+         "verify and worksheet never write over one of the program directory's own\n"
+         "files (databases, lock, settings, templates, pages).\n"
          "Exit status: 0 on success, 1 when a run fails, 2 for a bad command line.\n";
 }
 

@@ -13,7 +13,7 @@ bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock,
                            std::ostream& err) {
   std::error_code ec;
   if (!std::filesystem::is_directory(app_dir, ec)) {
-    err << "zelka: the program directory " << app_dir << " does not exist" << std::endl;
+    err << "zelka: プログラムフォルダー " << app_dir << " がありません。" << std::endl;
     return false;
   }
   std::string error;
@@ -30,10 +30,14 @@ bool ClaimProgramDirectory(const std::string& app_dir, SingleInstanceLock& lock,
   return false;
 }
 
-bool OpenStore(App& app, std::string* error, StoreStartup* report) {
+bool OpenStore(App& app, std::string* error, StoreStartup* report, const std::function<void()>& before_asking) {
+  auto ask = [&](const std::string& question) {
+    if (before_asking) before_asking();
+    return app.host().ShowMessage(question, Buttons::kYesNo, Icon::kExclamation) == Answer::kYes;
+  };
   try {
     Catalogue catalogue = Catalogue::Load(app.app_dir() + "/" + kCatalogueFile);
-    app.AttachDatabase(OpenProgramStore(app.app_dir(), app.env(), catalogue, report));
+    app.AttachDatabase(OpenProgramStore(app.app_dir(), app.env(), catalogue, ask, report));
     return true;
   } catch (const std::exception& e) {
     if (error) *error = e.what();
@@ -44,6 +48,10 @@ bool OpenStore(App& app, std::string* error, StoreStartup* report) {
 void ShowMainWindow(App& app, const StoreStartup& store) {
   app.settings().SetPrivateAppBuf(app.app_dir() + "/" + kSettingsFileName, app.env(), MessageBoxWarning(app.host()));
   if (store.recovered) app.host().ShowMessage(kRecoveredMessage, Buttons::kOk, Icon::kInformation);
+  if (store.restored)
+    app.host().ShowMessage(kRestoredMessage + store.set_aside, Buttons::kOk, Icon::kInformation);
+  if (!store.suspect.empty())
+    app.host().ShowMessage(kSuspectMessage + store.suspect, Buttons::kOk, Icon::kExclamation);
   if (!app.host().Navigate(View::kMain, kMainMenuPage))
     app.host().ShowMessage(std::string(kNoMainMenuMessage) + app.app_dir() + "/" + kMainMenuPage,
                            Buttons::kOk, Icon::kCritical);
@@ -64,6 +72,15 @@ void AppQuit(App& app) {
     app.RequestQuit();
 }
 
-void UnloadMainWindow(App& app) { app.CloseDatabase(); }
+void ReportStoreCheck(App& app) {
+  std::optional<std::string> problem = app.TakeStoreCheckResult();
+  if (problem && !problem->empty())
+    app.host().ShowMessage(kCheckFailedMessage + *problem, Buttons::kOk, Icon::kExclamation);
+}
+
+void UnloadMainWindow(App& app) {
+  app.FinishStoreCheck();
+  app.CloseDatabase();
+}
 
 }  // namespace zelka

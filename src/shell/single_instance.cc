@@ -31,7 +31,7 @@ SingleInstanceLock::Result SingleInstanceLock::Acquire(const std::string& app_di
   // EXE page command) must not inherit the lock and keep it after we end.
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    if (error) *error = "cannot open the lock file " + path + ": " + std::strerror(errno);
+    if (error) *error = "ロックファイル " + path + " を開けません: " + std::strerror(errno);
     return Result::kFailed;
   }
   while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -39,7 +39,7 @@ SingleInstanceLock::Result SingleInstanceLock::Acquire(const std::string& app_di
     int failure = errno;
     close(fd);
     if (failure == EWOULDBLOCK) return Result::kHeldElsewhere;
-    if (error) *error = "cannot lock " + path + ": " + std::strerror(failure);
+    if (error) *error = "ロックファイル " + path + " をロックできません: " + std::strerror(failure);
     return Result::kFailed;
   }
   fd_ = fd;

@@ -6,9 +6,10 @@
 
 #include <string>
 
+#include "store/program_files.h"
+
 namespace zelka {
 
-inline constexpr const char kLockFileName[] = "ZELKA20.lock";
 inline constexpr const char kAlreadyRunningMessage[] = "既に起動されているので、終了します。";
 
 class SingleInstanceLock {

@@ -700,7 +700,7 @@ void Database::Commit() {
   if (--transaction_depth_ > 0) return;
   if (rollback_only_) {
     rollback_only_ = false;
-    Exec(db_, "ROLLBACK", "トランザクションを取り消せません");
+    if (!sqlite3_get_autocommit(db_)) Exec(db_, "ROLLBACK", "トランザクションを取り消せません");
     ++schema_->generation;
     throw StoreError("内側の処理が失敗したため、トランザクションは取り消されました");
   }
@@ -721,6 +721,7 @@ void Database::Rollback() {
   }
   rollback_only_ = false;
   ++schema_->generation;
+  if (sqlite3_get_autocommit(db_)) return;  // SQLite ended the transaction itself
   Exec(db_, "ROLLBACK", "トランザクションを取り消せません");
 }
 

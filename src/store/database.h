@@ -125,20 +125,27 @@ class Database {
   void Execute(const std::string& sql, const std::vector<Value>& params = {});
 
   // Runs work inside one transaction: committed when it returns, rolled back
-  // when it throws (the exception is passed on). Nested calls join the outer one.
+  // when it throws (the exception is passed on: the first failure is the one
+  // the user must see, never a failure of the rollback after it). Nested
+  // calls join the outer one.
   template <typename F>
   void InTransaction(F&& work) {
     Begin();
     try {
       work();
     } catch (...) {
-      Rollback();
+      try {
+        Rollback();
+      } catch (...) {
+      }
       throw;
     }
     Commit();
   }
   void Begin();
   void Commit();
+  // Rolls back, unless SQLite has already done so itself (as it does after
+  // some I/O errors and a full disk): then there is nothing left to undo.
   void Rollback();
 
   void Close();

@@ -93,13 +93,13 @@ std::string Cp932ToUtf8(std::string_view bytes) {
     bool two = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
     size_t len = two ? 2 : 1;
     if (pos + len > bytes.size())
-      throw Cp932Error("CP932 text ends inside a character at byte " + std::to_string(pos));
+      throw Cp932Error("CP932 の文字の途中で終わっています（" + std::to_string(pos) + " バイト目）");
     ucnv_reset(conv);
     UChar units[4];
     UErrorCode status = U_ZERO_ERROR;
     int32_t n = ucnv_toUChars(conv, units, 4, bytes.data() + pos, static_cast<int32_t>(len), &status);
     if (U_FAILURE(status) || n <= 0)
-      throw Cp932Error("byte " + std::to_string(pos) + " is not a CP932 character");
+      throw Cp932Error(std::to_string(pos) + " バイト目は CP932 の文字ではありません");
     char32_t c = units[0];
     if (n == 2 && c >= 0xD800 && c <= 0xDBFF) c = 0x10000 + ((c - 0xD800) << 10) + (units[1] - 0xDC00);
     AppendUtf8(out, c);

@@ -20,6 +20,11 @@ class Env {
   static Env& Default();
 
   virtual bool FileExists(const std::string& path) = 0;
+  // The size of a regular file; false (with the reason) for a missing file,
+  // a folder or anything else that is not a plain file.
+  virtual bool FileSize(const std::string& path, uint64_t* size, std::string* error = nullptr) = 0;
+  // The bytes the user may still write on the file system that holds `dir`.
+  virtual bool FreeSpace(const std::string& dir, uint64_t* bytes, std::string* error = nullptr) = 0;
   // Each returns false (and leaves errno-style detail in *error when given)
   // instead of throwing, so callers decide what a failure means.
   virtual bool RenameFile(const std::string& from, const std::string& to,

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +57,21 @@ class PosixEnv : public Env {
   bool FileExists(const std::string& path) override {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+  }
+
+  bool FileSize(const std::string& path, uint64_t* size, std::string* error) override {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Fail(error, "cannot find", path);
+    if (!S_ISREG(st.st_mode)) return Fail(error, "not a file:", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+  }
+
+  bool FreeSpace(const std::string& dir, uint64_t* bytes, std::string* error) override {
+    struct statvfs fs;
+    if (::statvfs(dir.c_str(), &fs) != 0) return Fail(error, "cannot measure the free space of", dir);
+    *bytes = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+    return true;
   }
 
   bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {

@@ -5,6 +5,8 @@ namespace zelka {
 const char* EnvOpName(EnvOp op) {
   switch (op) {
     case EnvOp::kFileExists: return "FileExists";
+    case EnvOp::kFileSize: return "FileSize";
+    case EnvOp::kFreeSpace: return "FreeSpace";
     case EnvOp::kRename: return "RenameFile";
     case EnvOp::kDelete: return "DeleteFile";
     case EnvOp::kRead: return "ReadFile";
@@ -52,6 +54,18 @@ bool FaultInjectingEnv::ShouldFail(EnvOp op, const std::string& path, const std:
 bool FaultInjectingEnv::FileExists(const std::string& path) {
   if (ShouldFail(EnvOp::kFileExists, path, "", nullptr)) return false;
   return base_.FileExists(path);
+}
+
+bool FaultInjectingEnv::FileSize(const std::string& path, uint64_t* size, std::string* error) {
+  if (ShouldFail(EnvOp::kFileSize, path, "", error)) return false;
+  return base_.FileSize(path, size, error);
+}
+
+bool FaultInjectingEnv::FreeSpace(const std::string& dir, uint64_t* bytes, std::string* error) {
+  if (ShouldFail(EnvOp::kFreeSpace, dir, "", error)) return false;
+  if (!free_space_set_) return base_.FreeSpace(dir, bytes, error);
+  *bytes = free_space_;
+  return true;
 }
 
 bool FaultInjectingEnv::RenameFile(const std::string& from, const std::string& to, std::string* error) {

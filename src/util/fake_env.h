@@ -16,7 +16,7 @@
 namespace zelka {
 
 // The operations of an Env, for counting and failing them.
-enum class EnvOp { kFileExists, kRename, kDelete, kRead, kWrite, kSync, kCopy, kStartProgram };
+enum class EnvOp { kFileExists, kFileSize, kFreeSpace, kRename, kDelete, kRead, kWrite, kSync, kCopy, kStartProgram };
 
 const char* EnvOpName(EnvOp op);
 
@@ -48,11 +48,19 @@ class FaultInjectingEnv : public Env {
     clock_set_ = true;
   }
 
+  // The free space every file system reports from now on (the real figure until set).
+  void SetFreeSpace(uint64_t bytes) {
+    free_space_ = bytes;
+    free_space_set_ = true;
+  }
+
   // Programs are recorded, not started, unless told otherwise.
   void SetStartPrograms(bool really) { start_programs_ = really; }
   std::vector<std::vector<std::string>> started_programs;
 
   bool FileExists(const std::string& path) override;
+  bool FileSize(const std::string& path, uint64_t* size, std::string* error = nullptr) override;
+  bool FreeSpace(const std::string& dir, uint64_t* bytes, std::string* error = nullptr) override;
   bool RenameFile(const std::string& from, const std::string& to, std::string* error = nullptr) override;
   bool DeleteFile(const std::string& path, std::string* error = nullptr) override;
   bool ReadFile(const std::string& path, std::string* contents, std::string* error = nullptr) override;
@@ -76,6 +84,8 @@ class FaultInjectingEnv : public Env {
   std::function<void(int, EnvOp, const std::string&)> on_change_;
   Date now_;
   bool clock_set_ = false;
+  uint64_t free_space_ = 0;
+  bool free_space_set_ = false;
   bool start_programs_ = false;
 };
 

@@ -36,7 +36,7 @@ bool DecodeSettings(std::string bytes, std::string* text) {
 
 void SettingsBuffer::ClearPrivateAppBuf() { sections_.clear(); }
 
-void SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, const Warning& warn) {
+std::string SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, const Warning& warn) {
   ClearPrivateAppBuf();
   std::string error;
   std::string bytes, text;
@@ -49,8 +49,10 @@ void SettingsBuffer::SetPrivateAppBuf(const std::string& path, Env& env, const W
   } else {
     error = LoadLines(text, warn);
   }
-  if (!error.empty() && warn)
-    warn(Notice{"設定ファイルを読み込めませんでした。\r" + path + "\r" + error, kTitle, true});
+  if (error.empty()) return "";
+  std::string message = "設定ファイルを読み込めませんでした。\r" + path + "\r" + error;
+  if (warn) warn(Notice{message, kTitle, true});
+  return message;
 }
 
 std::string SettingsBuffer::LoadLines(std::string_view text, const Warning& warn) {

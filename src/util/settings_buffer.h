@@ -29,12 +29,13 @@ class SettingsBuffer {
 
   // Empties the buffer and loads the settings file. A file that cannot be read
   // (or overflows the buffer) is reported once through the warning, and the
-  // buffer keeps what was loaded before the error.
+  // buffer keeps what was loaded before the error. Returns that error's text
+  // (naming the file), or "" when the whole file was loaded.
   //
   // The file is read as UTF-8, the encoding of the file this program delivers;
   // a file that is not UTF-8 is taken as CP932, so a settings file carried
   // over from a Windows installation still reads correctly.
-  void SetPrivateAppBuf(const std::string& path, Env& env, const Warning& warn);
+  std::string SetPrivateAppBuf(const std::string& path, Env& env, const Warning& warn);
   // The value of key in section ("" for the general section); "" when absent.
   std::string GetPrivateAppBuf(std::string_view section, std::string_view key) const;
   void ClearPrivateAppBuf();

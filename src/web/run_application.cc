@@ -46,24 +46,39 @@ int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostr
   } relay;
   SignalWatcher watcher([&relay] { relay.Request(); });
 
+  // The port is bound before the store is touched: a start that cannot
+  // serve must not have rotated the database files.
   BrowserHost host({app_dir, BrowserHost::DefaultWebDir(), command_line.port, ""});
   Env& env = Env::Default();
   App app(env, host, app_dir);
   std::string error;
-  StoreStartup store;
-  if (!OpenStore(app, &error, &store)) {
-    err << "zelka: " << error << std::endl;
-    return kExitFailure;
-  }
   if (!host.Start(&error)) {
     err << "zelka: " << error << std::endl;
     return kExitFailure;
   }
   relay.Attach(&host);
-  std::string url = host.StartUrl();
-  out << url << std::endl;
-  if (!command_line.no_browser && DesktopPresent() && !env.StartProgram({"xdg-open", url}, &error))
-    err << "zelka: cannot open the browser (" << error << "); open " << url << std::endl;
+  // The URL goes out once the store is open, or earlier when the user has to
+  // be asked whether to restore it.
+  bool url_shown = false;
+  auto show_url = [&] {
+    if (url_shown) return;
+    url_shown = true;
+    std::string url = host.StartUrl();
+    out << url << std::endl;
+    std::string failure;
+    if (!command_line.no_browser && DesktopPresent() && !env.StartProgram({"xdg-open", url}, &failure))
+      err << "zelka: cannot open the browser (" << failure << "); open " << url << std::endl;
+  };
+  StoreStartup store;
+  if (!OpenStore(app, &error, &store, show_url)) {
+    relay.Attach(nullptr);
+    err << "zelka: " << error << std::endl;
+    return kExitFailure;
+  }
+  show_url();
+  // The thorough check of what the start made runs while the user works; a
+  // store kept unrotated has just been checked.
+  if (store.suspect.empty()) app.WatchStoreCheck(std::make_unique<BackgroundStoreCheck>(app_dir, env));
   ShowMainWindow(app, store);
   app.Run();
   relay.Attach(nullptr);  // the host goes before the watcher

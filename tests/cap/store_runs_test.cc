@@ -136,12 +136,15 @@ TEST_F(StoreRuns, UnwritableExportAsksAgainAndMayBeAbandoned) {
   EXPECT_NE(host.messages[1].text.find(bad), std::string::npos);
   EXPECT_TRUE(Env::Default().FileExists(dir.Child("ok.txt")));
 
+  // The program's own files are refused like a file that cannot be written.
   ScriptedHost second;
-  second.QueueInput(bad);
+  second.QueueInput(dir.Child("ZELKA20.mdb"));
   second.QueueInput(std::nullopt);
   engine.RunVerification(ctx, second, Env::Default());
   ASSERT_EQ(second.messages.size(), 3u);
+  EXPECT_NE(second.messages[1].text.find("プログラムのファイル ZELKA20.mdb"), std::string::npos);
   EXPECT_NE(second.messages[2].text.find("中止"), std::string::npos);
+  EXPECT_EQ(db->Query("SELECT count(*) FROM [A]")[0][0], Value(int64_t{1}));
 }
 
 }  // namespace

@@ -4,12 +4,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <sstream>
 
 #include "cap/cap_catalogue.h"
 #include "support/store.h"
 #include "output/rtf_text.h"
 #include "output/worksheet.h"
 #include "host/scripted_host.h"
+#include "output/worksheet_batch.h"
 #include "util/cp932.h"
 
 namespace zelka::testing {
@@ -49,6 +52,9 @@ TEST(RtfText, EscapesSyntaxAndEveryNonAsciiCharacter) {
   EXPECT_EQ(RtfEscape("ﾚ"), "\\u-102?");
   EXPECT_EQ(RtfEscape("𠀋"), "\\u-10176?\\u-9205?");
   EXPECT_EQ(RtfAsciiOnly("\\par ソ"), "\\par \\u12477?");
+  // Control characters never reach the document raw.
+  EXPECT_EQ(RtfEscape(std::string("a\0b\x1b\tc\r\nd\re\nf\x7f", 15)), "ab\\tab c\\line d\\line e\\line f");
+  EXPECT_EQ(RtfAsciiOnly(std::string("\\par\0\x01\t\r\n", 9)), "\\par\t\r\n");
 }
 
 TEST(WriteRtfBlock, GroupsItemsAndSeparators) {
@@ -120,6 +126,15 @@ TEST_F(Worksheet, MissingOpeningTemplateRetriesThenCancelLeavesNoFile) {
   EXPECT_FALSE(Env::Default().FileExists(path));
 }
 
+TEST_F(Worksheet, TheProgramsOwnFileIsRefusedAsTheWorksheet) {
+  AddAssessment(12, kApril);
+  Set("D", 12, kApril, "d3", int64_t{1});
+  std::string settings_file = ReadBytes(dir.Child("ZELKA20.PRA"));
+  EXPECT_EQ(Write({"6"}, dir.Child("ZELKA20.PRA")), WorksheetOutcome::kFailed);
+  EXPECT_NE(host.LastMessage().find("プログラムのファイル ZELKA20.PRA"), std::string::npos) << host.LastMessage();
+  EXPECT_EQ(ReadBytes(dir.Child("ZELKA20.PRA")), settings_file);
+}
+
 TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
   AddAssessment(12, kApril);
   db->Execute("DELETE FROM [D] WHERE [整理番号]=12");
@@ -127,6 +142,45 @@ TEST_F(Worksheet, MissingSectionRowIsReportedAndNothingWritten) {
   EXPECT_EQ(Write({"6"}, path), WorksheetOutcome::kFailed);
   EXPECT_NE(host.LastMessage().find("D 表の行がありません"), std::string::npos) << host.LastMessage();
   EXPECT_FALSE(Env::Default().FileExists(path));
+}
+
+// The batch command fails with status 1, naming the file, whenever the
+// worksheet would lack what it is made of or would replace a program file.
+TEST_F(Worksheet, TheCommandFailsNamingTheFileItCannotUse) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* named;  // the file the message must name; nullptr: written
+    std::function<void()> spoil;
+    std::string out;
+  } cases[] = {
+      {nullptr, [] {}, "w.rtf"},
+      {"ZELKA20.PRA", [&] { fs::remove(dir.Child("ZELKA20.PRA")); }, "w.rtf"},
+      {"ZELKA20.PRA", [&] { Env::Default().WriteFile(dir.Child("ZELKA20.PRA"), ""); }, "w.rtf"},
+      {"ZELKA20.PRA", [&] { fs::remove(dir.Child("ZELKA20.PRA")), fs::create_directory(dir.Child("ZELKA20.PRA")); },
+       "w.rtf"},
+      {"CAP_BEGIN_RTF.DAT", [&] { Env::Default().WriteFile(dir.Child("CAP_BEGIN_RTF.DAT"), "{\\rtf1 \xFF\xFF}"); },
+       "w.rtf"},
+      {"ZELKA20.mdb", [] {}, "ZELKA20.mdb"},
+  };
+  AddAssessment(12, kApril);
+  Set("D", 12, kApril, "d3", int64_t{1});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named ? c.named : "written");
+    for (const char* file : {"CAP_BEGIN_RTF.DAT", "ZELKA20.PRA"}) {
+      fs::remove_all(dir.Child(file));
+      fs::copy_file(SourceAppDir() + "/" + file, dir.Child(file));
+    }
+    fs::remove(dir.Child("w.rtf"));
+    c.spoil();
+    std::string out = dir.Child(c.out), before = ReadBytes(out);
+    std::ostringstream messages, errors;
+    int status = RunWorksheetCommand(dir.path(), 12, kApril, out, messages, errors);
+    EXPECT_EQ(status, c.named ? 1 : 0) << errors.str();
+    EXPECT_EQ(messages.str(), c.named ? "" : "CAP検討用紙を作成しました。\n");
+    if (!c.named) continue;
+    EXPECT_NE(errors.str().find(c.named), std::string::npos) << errors.str();
+    EXPECT_TRUE(ReadBytes(out) == before);
+  }
 }
 
 // A real RTF reader must find every Japanese text intact.

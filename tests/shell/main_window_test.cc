@@ -6,6 +6,7 @@
 
 #include "shell/commands.h"
 #include "shell_fixture.h"
+#include "support/store.h"
 
 namespace zelka {
 namespace {
@@ -126,6 +127,45 @@ TEST_F(MainWindowTest, StoreRestoredFromThePreviousCopyIsTold) {
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].text, kRecoveredMessage);
   EXPECT_EQ(host.navigations.back(), "main:MainMenu/MainMenuFr.htm");
+}
+
+TEST_F(MainWindowTest, UnusableStoreIsRestoredFromThePreviousCopyOnlyOnYes) {
+  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+  ASSERT_TRUE(env.CopyFile(dir.Child("ZELKA20.mdb"), dir.Child("_ZELKA20.mdb")));
+  WriteBytes(dir.Child("ZELKA20.mdb"), "");
+  WriteBytes(dir.Child("ZELKA20.PRA"), "[RTF]\n");
+  StoreStartup report;
+  for (Answer answer : {Answer::kNo, Answer::kYes}) {
+    host.QueueAnswer(answer);
+    int reachable = 0;  // the host is made reachable before it is asked
+    std::string error;
+    bool opened = OpenStore(app, &error, &report, [&] { ++reachable; });
+    EXPECT_EQ(reachable, 1);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back().buttons, Buttons::kYesNo);
+    EXPECT_NE(host.messages.back().text.find("_ZELKA20.mdb から復元しますか"), std::string::npos);
+    EXPECT_EQ(opened, answer == Answer::kYes) << error;
+    if (!opened) {
+      EXPECT_EQ(testing::ReadBytes(dir.Child("ZELKA20.mdb")), "");
+    }
+  }
+  ShowMainWindow(app, report);
+  EXPECT_EQ(host.LastMessage(), kRestoredMessage + report.set_aside);
+}
+
+TEST_F(MainWindowTest, AProblemFoundByTheCheckAfterStartUpIsReportedOnce) {
+  LayOutProgramDirectory(testing::SourceAppDir(), dir.path(), env);
+  std::string error;
+  ASSERT_TRUE(OpenStore(app, &error)) << error;
+  testing::DamageAnIndex(dir.Child("_ZELKA20.mdb.new"));  // the copy the check looks at
+  auto check = std::make_unique<BackgroundStoreCheck>(dir.path(), Env::Default());
+  BackgroundStoreCheck* running = check.get();
+  app.WatchStoreCheck(std::move(check));
+  while (!running->Result()) usleep(1000);
+  host.QueueEvent(Menu("IDM_VerInfo"));
+  app.Run();
+  ASSERT_EQ(host.messages.size(), 2u);  // the check's report, then the version box
+  EXPECT_EQ(host.messages[0].text.rfind(kCheckFailedMessage, 0), 0u) << host.messages[0].text;
 }
 
 }  // namespace

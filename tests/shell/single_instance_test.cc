@@ -38,7 +38,7 @@ TEST(SingleInstanceTest, OnlyOneHolderAtATimeAndReleaseFreesIt) {
   EXPECT_NE(error.find(dir.Child("missing")), std::string::npos) << error;
   std::ostringstream missing;
   EXPECT_FALSE(ClaimProgramDirectory(dir.Child("nowhere"), lock, missing));
-  EXPECT_NE(missing.str().find("does not exist"), std::string::npos) << missing.str();
+  EXPECT_NE(missing.str().find("がありません"), std::string::npos) << missing.str();
 }
 
 // Another process holds the lock; when it dies without releasing it, the

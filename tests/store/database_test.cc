@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include <gmock/gmock.h>
+#include <sqlite3.h>
 
 #include "support/store.h"
 #include "util/env.h"
@@ -211,6 +212,20 @@ TEST_F(DatabaseTest, TransactionsCommitOrRollBackAsAWhole) {
   }),
                StoreError);
   EXPECT_EQ(db->OpenTable("相談受付表").RecordCount(), 1);
+  // When SQLite has rolled back by itself (a full disk), the first failure is
+  // the one passed on, at any depth.
+  for (int depth : {1, 2}) {
+    auto fail = [&] {
+      sqlite3_exec(db->handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+      throw StoreError("database or disk is full");
+    };
+    try {
+      db->InTransaction([&] { depth == 1 ? fail() : db->InTransaction(fail); });
+      ADD_FAILURE();
+    } catch (const StoreError& e) {
+      EXPECT_STREQ(e.what(), "database or disk is full");
+    }
+  }
   AddIntake(*db, 5, "五");  // and the connection is usable afterwards
   EXPECT_EQ(db->OpenTable("相談受付表").RecordCount(), 2);
 }

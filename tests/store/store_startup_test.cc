@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <random>
 
 #include "support/store.h"
 #include "util/fake_env.h"
@@ -13,17 +16,29 @@
 namespace zelka {
 namespace {
 
+namespace fs = std::filesystem;
 constexpr int kRows = 20;
+const char* const kLeftovers[] = {"ZELKA20.mdb.compact", "ZELKA20.mdb.part", "_ZELKA20.mdb.part",
+                                  "_ZELKA20.mdb.new", "_ZELKA20.mdb.new.part"};
+
+std::string Bytes(const std::string& path) {
+  if (fs::is_directory(path)) return "<folder>";
+  std::ifstream in(path, std::ios::binary);
+  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class StartupTest : public ::testing::Test {
  protected:
   std::string Live() const { return dir_.Child(kDatabaseFile); }
   std::string Previous() const { return dir_.Child(kPreviousDatabaseFile); }
 
-  // A store holding kRows intake rows, as a previous run left it.
-  void MakeStoreWithRows() {
-    Database::Create(Live(), catalogue_);
-    auto db = Database::Open(Live());
+  // A store holding kRows - 1 intake rows, as a run left it; with many free
+  // pages it is compacted at start, else copied.
+  void MakeStoreWithRows(const std::string& path, bool many_free_pages = false) {
+    Database::Create(path, catalogue_);
+    auto db = Database::Open(path);
     db->InTransaction([&] {
       for (int i = 1; i <= kRows; ++i) {
         Recordset rs = db->OpenTable("相談受付表");
@@ -33,150 +48,82 @@ class StartupTest : public ::testing::Test {
         rs.Update();
       }
     });
-    db->DeleteKey("相談受付表", kRows);  // leaves free pages for the compaction
+    db->DeleteKey("相談受付表", kRows);
+    if (many_free_pages) {
+      db->Execute("UPDATE [相談受付表] SET [5-9]=?", {std::string(20000, 'x')});
+      db->Execute("UPDATE [相談受付表] SET [5-9]=NULL");
+    }
     db->Close();
   }
+  void MakeStoreWithRows(bool many_free_pages = false) { MakeStoreWithRows(Live(), many_free_pages); }
 
-  // Whether the file is a store holding all the rows.
   static bool HoldsAllRows(const std::string& path) {
     try {
       auto db = Database::Open(path);
       auto rows = db->Query("SELECT count(*), sum([整理番号]) FROM [相談受付表]");
-      return rows[0][0] == Value(int64_t{kRows - 1}) &&
-             rows[0][1] == Value(int64_t{(kRows - 1) * kRows / 2});
+      return rows[0][0] == Value(int64_t{kRows - 1}) && rows[0][1] == Value(int64_t{(kRows - 1) * kRows / 2});
     } catch (const StoreError&) {
       return false;
     }
   }
 
-  // The guarantee: whatever happened, the next plain start finds every row.
-  void ExpectNextStartFindsAllRows() {
-    std::unique_ptr<Database> db;
-    ASSERT_NO_THROW(db = OpenProgramStore(dir_.path(), Env::Default(), catalogue_));
-    auto rows = db->Query("SELECT count(*) FROM [相談受付表]");
-    EXPECT_EQ(rows[0][0], Value(int64_t{kRows - 1}));
-    db->Close();
-    for (const char* leftover : {"ZELKA20.mdb.compact", "ZELKA20.mdb.part", "_ZELKA20.mdb.part"})
-      EXPECT_FALSE(std::filesystem::exists(dir_.Child(leftover))) << leftover;
+  std::unique_ptr<Database> Start(Env& env, const RestoreQuestion& ask = {}, StoreStartup* report = nullptr) {
+    return OpenProgramStore(dir_.path(), env, catalogue_, ask, report);
   }
-
-  testing::TempDir dir_;
-  Catalogue catalogue_ = testing::SmallCatalogue();
-};
-
-TEST_F(StartupTest, FirstStartCreatesAStoreAndLaterOnesKeepTheStateBeforeThem) {
-  StoreStartup report;
-  auto db = OpenProgramStore(dir_.path(), Env::Default(), catalogue_, &report);
-  EXPECT_TRUE(report.created);
-  EXPECT_EQ(db->OpenTable("相談受付表").RecordCount(), 0);
-  EXPECT_TRUE(std::filesystem::exists(Previous()));
-  db->Close();
-  std::filesystem::remove(Live());
-
-  MakeStoreWithRows();
-  db = OpenProgramStore(dir_.path(), Env::Default(), catalogue_, &report);
-  EXPECT_FALSE(report.created || report.recovered);
-  db->DeleteAll("相談受付表");  // work of this run
-  db->Close();
-  EXPECT_TRUE(HoldsAllRows(Previous()));
-  EXPECT_FALSE(HoldsAllRows(Live()));
-}
-
-TEST_F(StartupTest, CompactionShrinksTheFile) {
-  MakeStoreWithRows();
-  {
-    auto db = Database::Open(Live());
-    db->Execute("UPDATE [相談受付表] SET [5-9]=?", {std::string(20000, 'x')});
-    db->Execute("UPDATE [相談受付表] SET [5-9]=NULL");
-  }
-  auto before = std::filesystem::file_size(Live());
-  OpenProgramStore(dir_.path(), Env::Default(), catalogue_)->Close();
-  EXPECT_LT(std::filesystem::file_size(Live()), before);
-  EXPECT_TRUE(HoldsAllRows(Live()));
-}
-
-// A missing live file is recovered from the previous copy; a journal of the
-// lost file is not replayed into the recovered one.
-TEST_F(StartupTest, MissingLiveFileIsRecoveredFromThePreviousCopy) {
-  MakeStoreWithRows();
-  std::filesystem::rename(Live(), Previous());
-  testing::WriteBytes(Live() + "-journal", std::string(4096, '\x01'));
-  StoreStartup report;
-  OpenProgramStore(dir_.path(), Env::Default(), catalogue_, &report)->Close();
-  EXPECT_TRUE(report.recovered);
-  EXPECT_FALSE(std::filesystem::exists(Live() + "-journal"));
-  ExpectNextStartFindsAllRows();
-}
-
-TEST_F(StartupTest, LeftoversOfACrashedStartAreRemoved) {
-  MakeStoreWithRows();
-  for (const char* leftover : {"ZELKA20.mdb.compact", "ZELKA20.mdb.part", "_ZELKA20.mdb.part"})
-    ASSERT_TRUE(Env::Default().WriteFile(dir_.Child(leftover), "half a file"));
-  ExpectNextStartFindsAllRows();
-}
-
-TEST_F(StartupTest, ADamagedLiveFileIsReportedAndLeftAlone) {
-  MakeStoreWithRows();
-  OpenProgramStore(dir_.path(), Env::Default(), catalogue_)->Close();
-  ASSERT_TRUE(Env::Default().WriteFile(Live(), std::string(8192, '\x5a')));
-  try {
-    OpenProgramStore(dir_.path(), Env::Default(), catalogue_);
-    FAIL();
-  } catch (const StoreError& e) {
-    EXPECT_NE(std::string(e.what()).find(Live()), std::string::npos) << e.what();
-  }
-  EXPECT_TRUE(HoldsAllRows(Previous()));  // the good copy is untouched
-}
-
-// Fails every file-changing step of the start in turn: each failure is
-// reported, a good copy always survives, and the next start finds every row.
-TEST_F(StartupTest, AFailureAtAnyStepLosesNothing) {
-  MakeStoreWithRows();
-  FaultInjectingEnv counting;
-  OpenProgramStore(dir_.path(), counting, catalogue_)->Close();
-  const int steps = counting.Changes();
-  ASSERT_GE(steps, 3);
-  for (int step = 1; step <= steps; ++step) {
-    SCOPED_TRACE("failing step " + std::to_string(step));
-    FaultInjectingEnv env;
-    env.FailNthChange(step);
+  // A whole start: opened, closed and finished; false when a step failed.
+  bool StartAndFinish(Env& env, const RestoreQuestion& ask = {}) {
     try {
-      OpenProgramStore(dir_.path(), env, catalogue_)->Close();
-      ADD_FAILURE() << "the failure was not reported";
-    } catch (const StoreError& e) {
-      EXPECT_FALSE(std::string(e.what()).empty());
-    }
-    EXPECT_TRUE(HoldsAllRows(Live()) || HoldsAllRows(Previous()));
-    ExpectNextStartFindsAllRows();
-  }
-}
-
-TEST_F(StartupTest, AFailureWhileRecoveringLosesNothing) {
-  MakeStoreWithRows();
-  std::filesystem::rename(Live(), Previous());
-  for (int step = 1; step <= 8; ++step) {
-    SCOPED_TRACE("failing step " + std::to_string(step));
-    std::filesystem::remove(Live());
-    FaultInjectingEnv env;
-    env.FailNthChange(step);
-    try {
-      OpenProgramStore(dir_.path(), env, catalogue_)->Close();
+      Start(env, ask)->Close();
     } catch (const StoreError&) {
+      return false;
     }
-    EXPECT_TRUE(HoldsAllRows(Previous()));
-    ExpectNextStartFindsAllRows();
+    return FinishStoreStartup(dir_.path(), env).empty();
   }
-}
 
-// Kills a start-up at every step of the sequence (as a power cut would) and
-// checks that the next start finds every row.
-TEST_F(StartupTest, AStartKilledAtAnyStepLosesNothing) {
-  MakeStoreWithRows();
-  FaultInjectingEnv counting;
-  OpenProgramStore(dir_.path(), counting, catalogue_)->Close();
-  const int steps = counting.Changes();
-  for (int step = 1; step <= steps; ++step) {
-    SCOPED_TRACE("killed before step " + std::to_string(step));
+  void ExpectNoLeftovers() {
+    for (const char* leftover : kLeftovers) EXPECT_FALSE(fs::exists(dir_.Child(leftover))) << leftover;
+  }
+
+  // The guarantee: whatever happened, the next start finds every row, asking
+  // to restore only where `may_ask` allows it.
+  void ExpectNextStartFindsAllRows(bool may_ask = false) {
+    int asked = 0;
+    std::unique_ptr<Database> db;
+    ASSERT_NO_THROW(db = Start(Env::Default(), [&](const std::string&) { return ++asked > 0; }));
+    EXPECT_EQ(db->Query("SELECT count(*) FROM [相談受付表]")[0][0], Value(int64_t{kRows - 1}));
+    db->Close();
+    EXPECT_EQ(FinishStoreStartup(dir_.path(), Env::Default()), "");
+    EXPECT_TRUE(HoldsAllRows(Previous()));
+    if (!may_ask) EXPECT_EQ(asked, 0);
+    ExpectNoLeftovers();
+  }
+
+  // Fails each file-changing step of the start in turn, then kills a start
+  // (as a power cut would) just before it (`setup` runs before every
+  // attempt): each failure is reported and leaves no temporary file, and the
+  // next start finds every row.
+  void BreakEveryStep(const std::function<void()>& setup, const RestoreQuestion& ask, bool may_ask) {
+    setup();
+    FaultInjectingEnv counting;
+    ASSERT_TRUE(StartAndFinish(counting, ask));
+    ASSERT_GE(counting.Changes(), 2);
+    for (int step = 1; step <= counting.Changes(); ++step) {
+      SCOPED_TRACE("step " + std::to_string(step));
+      setup();
+      FaultInjectingEnv env;
+      env.FailNthChange(step);
+      EXPECT_FALSE(StartAndFinish(env, ask));
+      ExpectNoLeftovers();
+      ExpectNextStartFindsAllRows(may_ask);
+      setup();
+      KillAStartBeforeStep(step, ask);
+      ExpectNextStartFindsAllRows(may_ask);
+    }
+  }
+
+  // Runs a whole start in a child process and kills it just before its nth
+  // change of a file.
+  void KillAStartBeforeStep(int step, const RestoreQuestion& ask) {
     int pipe_fds[2];
     ASSERT_EQ(pipe(pipe_fds), 0);
     pid_t child = fork();
@@ -186,45 +133,247 @@ TEST_F(StartupTest, AStartKilledAtAnyStepLosesNothing) {
       FaultInjectingEnv env;
       env.OnChange([&](int count, EnvOp, const std::string&) {
         if (count != step) return;
-        char paused = 'p';
-        (void)!write(pipe_fds[1], &paused, 1);
+        (void)!write(pipe_fds[1], "p", 1);
         for (;;) pause();  // waits here for the kill
       });
-      try {
-        OpenProgramStore(dir_.path(), env, catalogue_)->Close();
-      } catch (...) {
-      }
-      char finished = 'f';
-      (void)!write(pipe_fds[1], &finished, 1);
+      StartAndFinish(env, ask);
+      (void)!write(pipe_fds[1], "f", 1);
       _exit(0);
     }
     close(pipe_fds[1]);
-    char signal_byte = 0;
-    ASSERT_EQ(read(pipe_fds[0], &signal_byte, 1), 1);
+    char reached = 0;
+    ASSERT_EQ(read(pipe_fds[0], &reached, 1), 1);
     close(pipe_fds[0]);
-    EXPECT_EQ(signal_byte, 'p');
+    EXPECT_EQ(reached, 'p');
     kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ExpectNextStartFindsAllRows();
+    waitpid(child, nullptr, 0);
+  }
+
+  testing::TempDir dir_;
+  Catalogue catalogue_ = testing::SmallCatalogue();
+};
+
+TEST_F(StartupTest, FirstStartCreatesAnEmptyStoreAndLaterStartsKeepThePreviousState) {
+  StoreStartup report;
+  auto db = Start(Env::Default(), {}, &report);
+  EXPECT_TRUE(report.created);
+  EXPECT_EQ(db->OpenTable("相談受付表").RecordCount(), 0);
+  db->Close();
+  EXPECT_EQ(FinishStoreStartup(dir_.path(), Env::Default()), "");
+  EXPECT_TRUE(fs::exists(Previous()));
+
+  // A file with many free pages is compacted, one with few only copied.
+  for (bool many_free_pages : {true, false}) {
+    SCOPED_TRACE(many_free_pages ? "compacted" : "copied");
+    fs::remove(Live());
+    MakeStoreWithRows(many_free_pages);
+    auto before = fs::file_size(Live());
+    db = Start(Env::Default(), {}, &report);
+    EXPECT_FALSE(report.created || report.recovered || report.restored);
+    EXPECT_EQ(fs::file_size(Live()) < before, many_free_pages);
+    EXPECT_EQ(fs::exists(dir_.Child("_ZELKA20.mdb.new")), !many_free_pages);
+    db->DeleteAll("相談受付表");  // work of this run
+    db->Close();
+    EXPECT_EQ(FinishStoreStartup(dir_.path(), Env::Default()), "");
+    EXPECT_TRUE(HoldsAllRows(Previous()));
+    EXPECT_FALSE(HoldsAllRows(Live()));
+    ExpectNoLeftovers();
   }
 }
 
-TEST(LayOutTest, LaysOutAFreshDirectoryAndRefusesAnExistingStore) {
-  testing::TempDir source, target;
-  std::filesystem::create_directories(source.Child("catalogue"));
-  std::filesystem::create_directories(source.Child("FORM"));
-  ASSERT_TRUE(Env::Default().WriteFile(source.Child("catalogue/items.tsv"), testing::kSmallCatalogue));
-  ASSERT_TRUE(Env::Default().WriteFile(source.Child("FORM/A.HTM"), "<html></html>"));
-  ASSERT_TRUE(Env::Default().WriteFile(source.Child("ZELKA20.PRA"), "[RTF]\n"));
-  std::string app = target.Child("app");
+// Ways a live file can be unusable; each must be caught before it can
+// replace _ZELKA20.mdb.
+struct Damage {
+  const char* name;
+  std::function<void(const std::string& live)> apply;
+};
+
+void Truncate(const std::string& path, double fraction, int64_t minus = 0) {
+  fs::resize_file(path, static_cast<uintmax_t>(static_cast<double>(fs::file_size(path)) * fraction - minus));
+}
+
+std::vector<Damage> Damages() {
+  return {
+      {"empty file", [](const std::string& p) { std::ofstream(p, std::ios::trunc); }},
+      {"cut inside the header", [](const std::string& p) { fs::resize_file(p, 60); }},
+      {"cut at half", [](const std::string& p) { Truncate(p, 0.5); }},
+      {"cut in a page", [](const std::string& p) { Truncate(p, 1, 100); }},
+      {"cut to one page", [](const std::string& p) { fs::resize_file(p, 4096); }},
+      {"random bytes",
+       [](const std::string& p) {
+         std::mt19937 random(7);
+         std::string bytes(65536, '\0');
+         for (char& c : bytes) c = static_cast<char>(random());
+         std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+       }},
+      {"database without the program's tables",
+       [](const std::string& p) {
+         fs::remove(p);
+         sqlite3* db = nullptr;
+         sqlite3_open(p.c_str(), &db);
+         sqlite3_exec(db, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('x')", nullptr, nullptr, nullptr);
+         sqlite3_close(db);
+       }},
+      {"folder", [](const std::string& p) {
+         fs::remove(p);
+         fs::create_directories(p + "/inside");
+       }}};
+}
+
+// Every damage: without a good _ZELKA20.mdb nothing is asked or touched;
+// with one, a batch open and a start without a question refuse with advice,
+// No touches nothing, Yes restores and keeps the damaged file aside.
+TEST_F(StartupTest, AnUnusableLiveFileNeverReplacesTheGoodPreviousOne) {
+  for (const Damage& damage : Damages()) {
+    SCOPED_TRACE(damage.name);
+    fs::remove_all(dir_.path());
+    fs::create_directories(dir_.path());
+    MakeStoreWithRows();
+    damage.apply(Live());
+    Env::Default().WriteFile(Previous(), std::string(100, 'x'));
+    const std::string live = Bytes(Live());
+    std::string question;
+    auto answer = [&](bool yes) { return [&, yes](const std::string& q) { return question = q, yes; }; };
+    try {
+      Start(Env::Default(), answer(true));
+      ADD_FAILURE() << "started without a good copy";
+    } catch (const StoreError& e) {
+      EXPECT_TRUE(Contains(e.what(), Live()) && Contains(e.what(), "どちらのファイルも変えずに")) << e.what();
+    }
+    EXPECT_EQ(question, "");
+    EXPECT_TRUE(Bytes(Live()) == live);
+    EXPECT_EQ(Bytes(Previous()), std::string(100, 'x'));
+
+    fs::remove(Previous());
+    MakeStoreWithRows(Previous());
+    const std::string previous = Bytes(Previous());
+    try {
+      OpenStoreForBatch(dir_.path(), Env::Default());
+      ADD_FAILURE() << "the batch open accepted it";
+    } catch (const StoreError& e) {
+      EXPECT_TRUE(Contains(e.what(), Live()) && Contains(e.what(), "zelka --app-dir")) << e.what();
+    }
+    EXPECT_THROW(Start(Env::Default()), StoreError);
+    EXPECT_THROW(Start(Env::Default(), answer(false)), StoreDeclined);
+    EXPECT_TRUE(Contains(question, "ZELKA20.mdb を開けません") && Contains(question, "_ZELKA20.mdb から復元"))
+        << question;
+    EXPECT_TRUE(Bytes(Live()) == live && Bytes(Previous()) == previous);
+    ExpectNoLeftovers();
+
+    StoreStartup report;
+    Start(Env::Default(), answer(true), &report)->Close();
+    EXPECT_TRUE(report.restored);
+    EXPECT_TRUE(Bytes(report.set_aside) == live);
+    EXPECT_TRUE(HoldsAllRows(Live()) && HoldsAllRows(Previous()));
+  }
+}
+
+TEST_F(StartupTest, AMissingLiveFileIsCompactedFromThePreviousOneWhichStaysAsItIs) {
+  MakeStoreWithRows(Previous());
+  Env::Default().WriteFile(Live() + "-journal", std::string(4096, '\x01'));  // of the lost file
+  const std::string previous = Bytes(Previous());
+  EXPECT_THROW(OpenStoreForBatch(dir_.path(), Env::Default()), StoreError);
+  StoreStartup report;
+  Start(Env::Default(), {}, &report)->Close();
+  EXPECT_TRUE(report.recovered);
+  EXPECT_TRUE(HoldsAllRows(Live()));
+  EXPECT_TRUE(Bytes(Previous()) == previous);
+  EXPECT_FALSE(fs::exists(Live() + "-journal"));
+
+  // A missing live file beside a damaged previous one: nothing is created over it.
+  fs::remove(Live());
+  Env::Default().WriteFile(Previous(), "");
+  EXPECT_THROW(Start(Env::Default()), StoreError);
+  EXPECT_FALSE(fs::exists(Live()));
+}
+
+TEST_F(StartupTest, InitRefusesAFolderWithEitherDatabaseFile) {
+  testing::TempDir source;
+  fs::create_directories(source.Child("catalogue"));
+  fs::create_directories(source.Child("FORM"));
+  Env::Default().WriteFile(source.Child("catalogue/items.tsv"), testing::kSmallCatalogue);
+  Env::Default().WriteFile(source.Child("FORM/A.HTM"), "<html></html>");
+  for (const char* state : {"ZELKA20.lock", "_ZELKA20.mdb", "ZELKA20.mdb"})
+    Env::Default().WriteFile(source.Child(state), "state of a used program directory");
+  std::string app = dir_.Child("app");
   LayOutProgramDirectory(source.path(), app, Env::Default());
-  EXPECT_TRUE(std::filesystem::exists(app + "/FORM/A.HTM"));
-  EXPECT_TRUE(std::filesystem::exists(app + "/ZELKA20.PRA"));
-  auto db = Database::Open(app + "/ZELKA20.mdb");
-  EXPECT_EQ(db->TableName("a"), "A");
-  db->Close();
-  EXPECT_THROW(LayOutProgramDirectory(source.path(), app, Env::Default()), StoreError);
+  EXPECT_TRUE(fs::exists(app + "/FORM/A.HTM"));
+  EXPECT_FALSE(fs::exists(app + "/_ZELKA20.mdb") || fs::exists(app + "/ZELKA20.lock"));
+  EXPECT_TRUE(CheckStoreFile(app + "/ZELKA20.mdb", Env::Default(), StoreTableNames(catalogue_)).good());
+
+  for (const Damage& damage : Damages())
+    for (const char* name : {kDatabaseFile, kPreviousDatabaseFile}) {
+      SCOPED_TRACE(std::string(damage.name) + " as " + name);
+      fs::remove_all(app);
+      fs::create_directories(app);
+      MakeStoreWithRows(app + "/" + name);
+      damage.apply(app + "/" + name);
+      std::string before = Bytes(app + "/" + name);
+      EXPECT_THROW(LayOutProgramDirectory(source.path(), app, Env::Default()), StoreError);
+      EXPECT_TRUE(Bytes(app + "/" + name) == before);
+    }
+}
+
+TEST_F(StartupTest, TooLittleFreeSpaceStopsTheStartBeforeAnythingChanges) {
+  MakeStoreWithRows();
+  MakeStoreWithRows(Previous());
+  const std::string live = Bytes(Live()), previous = Bytes(Previous());
+  FaultInjectingEnv env;
+  env.SetFreeSpace(live.size());
+  try {
+    Start(env);
+    ADD_FAILURE();
+  } catch (const StoreError& e) {
+    EXPECT_TRUE(Contains(e.what(), "空き容量")) << e.what();
+  }
+  EXPECT_EQ(env.Changes(), 0);
+  EXPECT_TRUE(Bytes(Live()) == live);
+  EXPECT_TRUE(Bytes(Previous()) == previous);
+}
+
+// Breaks each file-changing step of a compaction, a copy, a recovery of a
+// missing file and a restore in turn.
+TEST_F(StartupTest, AFailureOrAKillAtAnyStepLosesNothing) {
+  auto fresh = [&](bool many_free_pages) {
+    for (const auto& entry : fs::directory_iterator(dir_.path()))
+      if (entry.path().filename() != kPreviousDatabaseFile) fs::remove_all(entry.path());
+    MakeStoreWithRows(many_free_pages);
+  };
+  MakeStoreWithRows(Previous());
+  auto yes = [](const std::string&) { return true; };
+  BreakEveryStep([&] { fresh(true); }, {}, false);
+  BreakEveryStep([&] { fresh(false); }, {}, false);
+  BreakEveryStep([&] { fresh(false), fs::remove(Live()); }, {}, false);
+  BreakEveryStep([&] { fresh(false), Env::Default().WriteFile(Live(), ""); }, yes, true);
+}
+
+// A copy that fails the thorough check never becomes _ZELKA20.mdb; while the
+// live file fails it too, starts open it as it is and keep _ZELKA20.mdb.
+TEST_F(StartupTest, AFailedThoroughCheckKeepsThePreviousFileUntilTheStoreIsSoundAgain) {
+  MakeStoreWithRows(Previous());
+  MakeStoreWithRows();
+  const std::string previous = Bytes(Previous());
+  Start(Env::Default())->Close();
+  testing::DamageAnIndex(dir_.Child("_ZELKA20.mdb.new"));
+  EXPECT_TRUE(Contains(FinishStoreStartup(dir_.path(), Env::Default()), "probe"));
+  EXPECT_TRUE(Bytes(Previous()) == previous && fs::exists(dir_.Child(kCheckFailedFile)));
+  ExpectNoLeftovers();
+
+  testing::DamageAnIndex(Live());
+  StoreStartup report;
+  Start(Env::Default(), {}, &report)->Close();
+  EXPECT_TRUE(Contains(report.suspect, "probe")) << report.suspect;
+  EXPECT_TRUE(Bytes(Previous()) == previous);
+
+  sqlite3* db = nullptr;  // put right, the file is rotated again
+  sqlite3_open(Live().c_str(), &db);
+  sqlite3_exec(db, "PRAGMA writable_schema=ON; DELETE FROM sqlite_master WHERE name='probe'", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  Start(Env::Default(), {}, &report)->Close();
+  EXPECT_EQ(report.suspect, "");
+  EXPECT_FALSE(fs::exists(dir_.Child(kCheckFailedFile)));
+  EXPECT_EQ(FinishStoreStartup(dir_.path(), Env::Default()), "");
+  EXPECT_TRUE(HoldsAllRows(Previous()));
 }
 
 }  // namespace

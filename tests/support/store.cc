@@ -1,5 +1,7 @@
 #include "support/store.h"
 
+#include <sqlite3.h>
+
 namespace zelka::testing {
 
 const Catalogue& DeliveredCatalogue() {
@@ -84,6 +86,18 @@ Value StoreTest::Stored(const std::string& table, int64_t number, const std::str
 
 int64_t StoreTest::Count(const std::string& table, int64_t number) {
   return db->OpenKey(table, number).RecordCount();
+}
+
+void DamageAnIndex(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db,
+               "INSERT INTO [相談受付表]([整理番号], [1-1]) SELECT 990001, 'x'"
+               " WHERE NOT EXISTS (SELECT 1 FROM [相談受付表]);"
+               "CREATE INDEX probe ON [相談受付表]([1-1]); PRAGMA writable_schema=ON;"
+               "UPDATE sqlite_master SET sql='CREATE INDEX probe ON [相談受付表]([整理番号])' WHERE name='probe'",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(db);
 }
 
 }  // namespace zelka::testing

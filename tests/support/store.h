@@ -26,6 +26,11 @@ const Catalogue& DeliveredCatalogue();
 Catalogue SmallCatalogue();
 extern const char kSmallCatalogue[];
 
+// Makes an index of the intake table disagree with its rows, as damage only
+// the thorough check finds (a compaction copies such an index as it is). An
+// empty table gets one row first.
+void DamageAnIndex(const std::string& path);
+
 class StoreTest : public ::testing::Test {
  protected:
   explicit StoreTest(const Catalogue& catalogue = DeliveredCatalogue());
