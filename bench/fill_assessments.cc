@@ -1,8 +1,13 @@
 // Fills a program directory with generated assessments for the CAP benchmarks:
-//   fill_assessments DIR [N=100000] [SOURCE_APP_DIR=app]
+//   fill_assessments DIR [N=100000] [SOURCE_APP_DIR=app] [ORDER=date]
 // Several assessments per client, answers drawn at random from each item's
-// coded choices (about one in ten left unanswered), check items ticked now
-// and then. Creates DIR/ZELKA20.mdb and copies the templates and settings.
+// coded choices, numbers (such as the count of medicines) from 0 to 12, about
+// one answer in ten left unanswered, check items ticked now and then. Creates DIR/ZELKA20.mdb and copies the templates and settings.
+// ORDER "date" stores the assessments in the order of their dates, as a
+// store grows in use (a client's later assessments come after other
+// clients' earlier ones); "client" stores each client's assessments together,
+// so that the stored order is the key order.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <random>
@@ -14,8 +19,9 @@
 using namespace zelka;
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << "usage: fill_assessments DIR [N] [SOURCE_APP_DIR]\n";
+  const std::string order = argc > 4 ? argv[4] : "date";
+  if (argc < 2 || (order != "date" && order != "client")) {
+    std::cerr << "usage: fill_assessments DIR [N] [SOURCE_APP_DIR] [date|client]\n";
     return 2;
   }
   const std::string dir = argv[1];
@@ -30,47 +36,55 @@ int main(int argc, char** argv) {
   Database::Create(dir + "/ZELKA20.mdb", catalogue);
   auto db = Database::Open(dir + "/ZELKA20.mdb");
 
+  // Client n has its assessments on the first of month 1 + (n - 1) mod 12 of 2003, 2004, ...
+  struct Planned {
+    long client;  // from 1
+    int k;        // the client's k-th assessment, from 0
+    std::string date;
+  };
   std::mt19937 random(20261206);
+  std::vector<Planned> plan;
+  long clients = 0;
+  while (static_cast<long>(plan.size()) < count) {
+    ++clients;
+    int per_client = 1 + random() % 4;
+    for (int k = 0; k < per_client && static_cast<long>(plan.size()) < count; ++k) {
+      char date[16];
+      std::snprintf(date, sizeof date, "20%02d-%02d-01", 3 + k, 1 + int((clients - 1) % 12));
+      plan.push_back({clients, k, date});
+    }
+  }
+  if (order == "date")
+    std::stable_sort(plan.begin(), plan.end(), [](const Planned& a, const Planned& b) { return a.date < b.date; });
+
   auto answer = [&](const ColumnDef& column) -> Value {
     if (random() % 10 == 0) return std::monostate{};
     if (column.check) return int64_t(random() % 4 == 0);
     if (!column.choices.empty()) return int64_t(column.choices[random() % column.choices.size()].code);
+    if (column.kind == "number") return int64_t(random() % 13);
     return std::monostate{};
   };
+  auto insert = [&](const TableDef& table, std::string names, std::vector<Value> values) {
+    std::string marks;
+    for (size_t i = 1; i <= values.size(); ++i) marks += (i > 1 ? ", ?" : "?") + std::to_string(i);
+    for (const ColumnDef& c : table.columns) {
+      if (c.kind != "choice" && c.kind != "check" && c.kind != "number") continue;
+      names += ", " + QuoteName(c.code);
+      values.push_back(answer(c));
+      marks += ", ?" + std::to_string(values.size());
+    }
+    db->Execute("INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")", values);
+  };
   db->InTransaction([&] {
-    long client = 0;
-    for (long done = 0; done < count; ++client) {
-      int per_client = 1 + random() % 4;
+    for (const Planned& p : plan) {
       for (const TableDef& table : catalogue.tables()) {
-        if (table.name != "AA") continue;
-        std::string names = "[整理番号], [AA-1]", marks = "?1, ?2";
-        std::vector<Value> values{int64_t(client + 1), std::string("利用者") + std::to_string(client + 1)};
-        for (const ColumnDef& c : table.columns) {
-          if (c.kind != "choice" && c.kind != "check") continue;
-          names += ", " + QuoteName(c.code);
-          values.push_back(answer(c));
-          marks += ", ?" + std::to_string(values.size());
-        }
-        db->Execute("INSERT INTO [AA] (" + names + ") VALUES (" + marks + ")", values);
-      }
-      for (int k = 0; k < per_client && done < count; ++k, ++done) {
-        char date[16];
-        std::snprintf(date, sizeof date, "20%02d-%02d-01", 3 + k, 1 + int(client % 12));
-        for (const TableDef& table : catalogue.tables()) {
-          if (table.name.size() != 1) continue;
-          std::string names = "[整理番号], [基準日]", marks = "?1, ?2";
-          std::vector<Value> values{int64_t(client + 1), std::string(date)};
-          for (const ColumnDef& c : table.columns) {
-            if (c.kind != "choice" && c.kind != "check") continue;
-            names += ", " + QuoteName(c.code);
-            values.push_back(answer(c));
-            marks += ", ?" + std::to_string(values.size());
-          }
-          db->Execute("INSERT INTO " + QuoteName(table.name) + " (" + names + ") VALUES (" + marks + ")", values);
-        }
+        if (table.name == "AA" && p.k == 0)
+          insert(table, "[整理番号], [AA-1]", {int64_t(p.client), "利用者" + std::to_string(p.client)});
+        else if (table.name.size() == 1)
+          insert(table, "[整理番号], [基準日]", {int64_t(p.client), p.date});
       }
     }
-    std::cout << count << " assessments of " << client << " clients in " << dir << "\n";
   });
+  std::cout << count << " assessments of " << clients << " clients in " << dir << " (" << order << " order)\n";
   return 0;
 }

@@ -15,16 +15,16 @@ int RunVerifyCommand(const std::string& app_dir, const std::string& out_path, st
   try {
     std::unique_ptr<Database> db = OpenStoreForBatch(app_dir, Env::Default());
     long last_percent = -1;
-    long total = RecomputeAllSelections(*db, [&](long done, long all) {
+    VerificationResult result = RecomputeAllSelections(*db, [&](long done, long all) {
       long percent = all ? done * 100 / all : 100;
       if (percent == last_percent) return;
       last_percent = percent;
       err << "\rCAP検定モード: " << done << " / " << all << " (" << percent << "%)" << std::flush;
     });
     err << "\n";
-    out << kVerifyDoneMessage << " (" << total << " 件)\n";
+    out << kVerifyDoneMessage << " (" << result.keys.size() << " 件)\n";
     std::string error;
-    if (!WriteVerificationExport(*db, Env::Default(), out_path, &error)) {
+    if (!WriteVerificationExport(result, Env::Default(), out_path, &error)) {
       err << "ファイル " << out_path << " に書き込めませんでした: " << error << "\n";
       return 1;
     }

@@ -1,13 +1,11 @@
 #include "cap/cap_engine.h"
 
 #include <algorithm>
-#include <bit>
-#include <tuple>
 
+#include "cap/answer_reader.h"
 #include "cap/cap_catalogue.h"
 #include "cap/cap_rules.h"
 #include "cap/cap_store.h"
-#include "cap/key_ordered_rows.h"
 #include "store/program_files.h"
 #include "util/cp932.h"
 
@@ -19,21 +17,13 @@ std::string DescribeFailure(const AssessmentKey& key, const std::exception& fail
 
 namespace {
 
-// Computes one selection; any failure becomes a CapError naming the assessment.
-CapSelection ComputeSelection(RowSource& source, const AssessmentKey& key) {
+// Runs work for an assessment; any failure becomes a CapError naming it.
+template <typename Work>
+auto ForAssessment(const AssessmentKey& key, Work&& work) {
   try {
-    AssessmentRows rows(source, key);
-    return SelectCaps(rows);
+    return work();
   } catch (const std::exception& failure) {
     throw CapError(DescribeFailure(key, failure));
-  }
-}
-
-void SaveSelection(CapStore& store, const CapSelection& selection) {
-  try {
-    store.SaveSelection(selection);
-  } catch (const std::exception& failure) {
-    throw CapError(DescribeFailure(selection.key, failure));
   }
 }
 
@@ -44,113 +34,102 @@ CapSelection StoreSelection(Database& db, const AssessmentKey& key) {
   db.InTransaction([&] {
     CapStore store(db);
     store.DeleteSelection(key);
-    selection = ComputeSelection(store, key);
-    SaveSelection(store, selection);
+    AnswerSheet sheet = ReadAnswers(db, key);
+    selection = ForAssessment(key, [&] { return SelectCaps(sheet[0]); });
+    ForAssessment(key, [&] { store.SaveSelection(key, selection.client_name, selection.triggered); });
   });
   return selection;
 }
 
-namespace {
-
-// What the verification run keeps of one assessment until its row is written:
-// the triggered catalogue positions as bits, and the client's name.
-struct CompactSelection {
-  uint64_t caps = 0;
-  std::string client_name;
-};
-
-CompactSelection Compact(CapSelection&& selection) {
-  return CompactSelection{selection.triggered, std::move(selection.client_name)};
-}
-
-// The selection again, its slots in catalogue order as SelectCaps fills them.
-CapSelection Expand(const AssessmentKey& key, CompactSelection&& compact) {
-  CapSelection selection{key, std::move(compact.client_name), {}, compact.caps};
-  selection.slots.reserve(static_cast<size_t>(std::popcount(compact.caps)));
-  for (int i = 0; i < kCapCount; ++i)
-    if (compact.caps >> i & 1) WriteCap(selection, kCapCatalogue[i].number, kCapCatalogue[i].name);
-  return selection;
-}
-
-// The positions of the keys in the order the streaming queries read rows, by
-// 整理番号 and 基準日 (for four-digit years the order of the date text; any
-// other order only costs speed: KeyOrderedRows looks up a key behind it).
-std::vector<size_t> KeyOrder(const std::vector<AssessmentKey>& keys) {
-  std::vector<size_t> order(keys.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return std::tie(keys[a].record_number, keys[a].reference_date) <
-           std::tie(keys[b].record_number, keys[b].reference_date);
-  });
-  return order;
-}
-
-
-}  // namespace
-
-// The selections are computed in key order, so that every section table is
-// read by one streaming query, and written in the stored order of table A. A
-// failure is reported for the first assessment in that stored order, as if
-// they had been handled one by one: assessments after a known failure are not
-// computed, and rows before it are written before it is raised.
-long RecomputeAllSelections(Database& db, const std::function<void(long, long)>& progress) {
-  long total = 0;
+// Every table is read once into the sheet, the selections are computed in
+// the stored order of table A, and the rows are added in that order. The
+// first failure in that order is raised; the transaction then leaves CAP選定
+// as it was.
+VerificationResult RecomputeAllSelections(Database& db, const std::function<void(long, long)>& progress) {
+  VerificationResult result;
   SmallPageCache small_cache(db);
   db.InTransaction([&] {
     CapStore store(db);
     std::vector<AssessmentKey> keys = store.Assessments();
-    total = static_cast<long>(keys.size());
-    std::vector<CompactSelection> selections(keys.size());
-    size_t first_failure = keys.size();
-    std::string failure_text;
-    KeyOrderedRows rows(store);
-    const long step = std::max(1L, total / 100);
-    long done = 0;
-    for (size_t position : KeyOrder(keys)) {
-      if (done++ % step == 0) progress(done - 1, total);
-      if (position > first_failure) continue;
-      try {
-        selections[position] = Compact(ComputeSelection(rows, keys[position]));
-      } catch (const CapError& failure) {
-        first_failure = position;
-        failure_text = failure.what();
-      }
-    }
+    const long total = static_cast<long>(keys.size());
+    progress(0, total);
+    AnswerSheet sheet = ReadAllAnswers(db, std::move(keys));
+    result.caps.resize(sheet.size());
+    for (size_t i = 0; i < sheet.size(); ++i)
+      result.caps[i] = ForAssessment(sheet.key(i), [&] {
+        ClientName(sheet[i]);
+        return TriggeredCaps(sheet[i]);
+      });
+    // Progress counts the rows written, the longest step after the reading.
     store.DeleteAllSelections();
-    for (size_t position = 0; position < keys.size(); ++position) {
-      if (position == first_failure) throw CapError(failure_text);
-      SaveSelection(store, Expand(keys[position], std::move(selections[position])));
+    const long step = std::max(1L, total / 100);
+    for (size_t i = 0; i < sheet.size(); ++i) {
+      if (i > 0 && static_cast<long>(i) % step == 0) progress(static_cast<long>(i), total);
+      ForAssessment(sheet.key(i), [&] { store.SaveSelection(sheet.key(i), ClientName(sheet[i]), result.caps[i]); });
     }
     progress(total, total);
+    result.keys = sheet.keys();
   });
-  return total;
+  return result;
+}
+
+namespace {
+
+std::string ExportHeader() {
+  std::string text = "整理番号";
+  for (const CapEntry& entry : kCapCatalogue) text += "\t" + std::string(entry.number);
+  return text + "\r\n";
+}
+
+// One data line: the 整理番号, then "1\t" or "0\t" for each catalogue position.
+void AppendExportLine(std::string& text, int64_t record_number, uint64_t caps) {
+  text += std::to_string(record_number);
+  text += '\t';
+  for (int i = 0; i < kCapCount; ++i) {
+    text += (caps >> i & 1) ? '1' : '0';
+    text += '\t';
+  }
+  text += "\r\n";
+}
+
+// Appends the data lines of a run's export: ASCII, the same bytes in UTF-8 and CP932.
+void AppendExportLines(std::string& text, const VerificationResult& result) {
+  text.reserve(text.size() + result.keys.size() * (2 * kCapCount + 12));
+  for (size_t i = 0; i < result.keys.size(); ++i) AppendExportLine(text, result.keys[i].record_number, result.caps[i]);
+}
+
+}  // namespace
+
+std::string VerificationExport(const VerificationResult& result) {
+  std::string text = ExportHeader();
+  AppendExportLines(text, result);
+  return text;
 }
 
 std::string VerificationExport(Database& db) {
-  std::string text = "整理番号";
-  for (const CapEntry& entry : kCapCatalogue) text += "\t" + std::string(entry.number);
-  text += "\r\n";
+  std::string text = ExportHeader();
   std::vector<std::string> wanted;
   for (const CapEntry& entry : kCapCatalogue) wanted.push_back(UpperAscii(entry.number));
   SmallPageCache small_cache(db);
   CapStore store(db);
-  std::vector<std::string> held;
   store.ForEachSelection([&](int64_t record_number, const std::vector<std::string>& numbers) {
-    text += std::to_string(record_number) + "\t";
-    held.clear();  // the filled slots; an empty one matches no catalogue entry
-    for (const std::string& number : numbers)
-      if (!number.empty()) held.push_back(UpperAscii(number));
-    for (const std::string& number : wanted)
-      text += std::find(held.begin(), held.end(), number) != held.end() ? "1\t" : "0\t";
-    text += "\r\n";
+    uint64_t caps = 0;  // a position is held when a filled slot holds its number, in any case
+    for (const std::string& number : numbers) {
+      if (number.empty()) continue;
+      for (int i = 0; i < kCapCount; ++i)
+        if (UpperAscii(number) == wanted[i]) caps |= uint64_t{1} << i;
+    }
+    AppendExportLine(text, record_number, caps);
   });
   return text;
 }
 
-bool WriteVerificationExport(Database& db, Env& env, const std::string& path, std::string* error) {
-  std::string bytes = Utf8ToCp932(VerificationExport(db), [](char32_t c) -> std::string {
+bool WriteVerificationExport(const VerificationResult& result, Env& env, const std::string& path,
+                             std::string* error) {
+  std::string bytes = Utf8ToCp932(ExportHeader(), [](char32_t c) -> std::string {
     throw Cp932Error("CP932で書けない文字 U+" + std::to_string(static_cast<unsigned long>(c)));
   });
+  AppendExportLines(bytes, result);
   return env.WriteFile(path, bytes, error);
 }
 
@@ -188,8 +167,9 @@ std::optional<std::string> AskExportName(Host& host, bool may_cancel) {
 
 void CapEngine::RunVerification(RecordContext& ctx, Host& host, Env& env) {
   const std::string caption = "CAP検定モード";
+  VerificationResult result;
   try {
-    RecomputeAllSelections(*ctx.db, [&](long done, long total) { host.ShowProgress(caption, done, total); });
+    result = RecomputeAllSelections(*ctx.db, [&](long done, long total) { host.ShowProgress(caption, done, total); });
     host.ShowProgress(caption, 0, 0);
   } catch (const std::exception& failure) {
     host.ShowProgress(caption, 0, 0);
@@ -205,7 +185,7 @@ void CapEngine::RunVerification(RecordContext& ctx, Host& host, Env& env) {
   std::string error;
   auto write = [&] {
     error = OutputFileProblem(ctx.app_dir, *path);  // the program's own files stay as they are
-    return error.empty() && WriteVerificationExport(*ctx.db, env, *path, &error);
+    return error.empty() && WriteVerificationExport(result, env, *path, &error);
   };
   while (!write()) {
     host.ShowMessage("ファイル " + *path + " に書き込めませんでした。\n" + error +
@@ -223,8 +203,8 @@ void CapEngine::RunVerification(RecordContext& ctx, Host& host, Env& env) {
   ctx.ClearKeys();
 }
 
-void CapEngine::GatherEvidence(int catalogue_index, AssessmentRows& rows) {
-  zelka::GatherEvidence(catalogue_index, rows, evidence_);
+void CapEngine::GatherEvidence(int catalogue_index, const Answers& answers) {
+  zelka::GatherEvidence(catalogue_index, answers, evidence_);
 }
 
 }  // namespace zelka

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "cap/assessment_rows.h"
+#include "cap/answers.h"
 #include "cap/evidence.h"
 #include "cap/selection.h"
 #include "host/host.h"
@@ -25,19 +25,30 @@ std::string DescribeFailure(const AssessmentKey& key, const std::exception& fail
 // (naming the assessment) or StoreError, and then the old row is kept.
 CapSelection StoreSelection(Database& db, const AssessmentKey& key);
 
+// What the verification run computed, in the stored order of table A: the
+// key of each assessment and its triggered catalogue positions as bits.
+struct VerificationResult {
+  std::vector<AssessmentKey> keys;
+  std::vector<uint64_t> caps;
+};
+
 // Recomputes the CAP選定 rows of every assessment (every row of table A, in
 // stored order) as one transaction, reporting progress as (done, total). On a
-// failure nothing has changed and the CapError names the assessment that broke.
-// Returns the number of assessments.
-long RecomputeAllSelections(Database& db, const std::function<void(long done, long total)>& progress);
+// failure nothing has changed and the CapError names the first assessment in
+// that order that broke. The rows are added in that order.
+VerificationResult RecomputeAllSelections(Database& db, const std::function<void(long done, long total)>& progress);
 
 // The verification export: a header line ("整理番号" and the 33 CAP numbers,
 // TAB-separated) and one line per CAP選定 row (整理番号, then "1" or "0" and a
-// TAB for each catalogue entry), every line ended by CR LF. UTF-8 text.
+// TAB for each catalogue entry), every line ended by CR LF. UTF-8 text. Made
+// from the rows a run has just added, which CAP選定 returns in the order they
+// were added; or read back from CAP選定 as it stands.
+std::string VerificationExport(const VerificationResult& result);
 std::string VerificationExport(Database& db);
 
-// Writes the export in CP932; false with *error when the file cannot be written.
-bool WriteVerificationExport(Database& db, Env& env, const std::string& path, std::string* error);
+// Writes the export of a run in CP932; false with *error when the file cannot be written.
+bool WriteVerificationExport(const VerificationResult& result, Env& env, const std::string& path,
+                             std::string* error);
 
 inline constexpr char kVerifyDoneMessage[] = "全データをCAP選定テーブルに処理しました";
 inline constexpr char kVerifyPrompt[] = "ファイル名を入力してください";
@@ -65,7 +76,7 @@ class CapEngine {
   void RunVerification(RecordContext& ctx, Host& host, Env& env);
 
   // Runs the evidence routine of a catalogue position for an assessment.
-  void GatherEvidence(int catalogue_index, AssessmentRows& rows);
+  void GatherEvidence(int catalogue_index, const Answers& answers);
 
  private:
   TriggerCol evidence_;

@@ -9,10 +9,10 @@ const CapRule& RuleAt(int catalogue_index) {
   return kRulesCap16To30[catalogue_index - kRulesCap1To15.size()];
 }
 
-bool IsTriggered(int catalogue_index, AssessmentRows& rows) { return RuleAt(catalogue_index).select(rows); }
+bool IsTriggered(int catalogue_index, const Answers& answers) { return RuleAt(catalogue_index).select(answers); }
 
-void GatherEvidence(int catalogue_index, AssessmentRows& rows, TriggerCol& evidence) {
-  rules::EvidenceRecorder recorder(rows, evidence);
+void GatherEvidence(int catalogue_index, const Answers& answers, TriggerCol& evidence) {
+  rules::EvidenceRecorder recorder(answers, evidence);
   RuleAt(catalogue_index).evidence(recorder);
 }
 

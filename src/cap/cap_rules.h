@@ -1,13 +1,13 @@
 // The trigger rules of the 33 catalogue entries. Each entry has a selection
 // routine, which decides whether the CAP is triggered for an assessment, and an
 // evidence routine, which lists in a TriggerCol every answer that satisfies one
-// of the CAP's trigger conditions. Both read the assessment through
-// AssessmentRows; a missing section row or column is a CapError.
+// of the CAP's trigger conditions. Both read the assessment's Answers; a
+// missing section row or column is a CapError.
 #pragma once
 
 #include <array>
 
-#include "cap/assessment_rows.h"
+#include "cap/answers.h"
 #include "cap/cap_catalogue.h"
 #include "cap/evidence.h"
 
@@ -18,7 +18,7 @@ class EvidenceRecorder;
 }
 
 struct CapRule {
-  bool (*select)(AssessmentRows& rows);
+  bool (*select)(const Answers& answers);
   void (*evidence)(rules::EvidenceRecorder& recorder);
 };
 
@@ -30,10 +30,10 @@ extern const std::array<CapRule, 17> kRulesCap16To30;
 const CapRule& RuleAt(int catalogue_index);
 
 // Whether the CAP at a catalogue position is triggered for the assessment.
-bool IsTriggered(int catalogue_index, AssessmentRows& rows);
+bool IsTriggered(int catalogue_index, const Answers& answers);
 
 // Runs the evidence routine of a catalogue position: the evidence is emptied,
 // then filled with that CAP's items.
-void GatherEvidence(int catalogue_index, AssessmentRows& rows, TriggerCol& evidence);
+void GatherEvidence(int catalogue_index, const Answers& answers, TriggerCol& evidence);
 
 }  // namespace zelka

@@ -49,28 +49,6 @@ CapStore::Statement& CapStore::Prepared(const std::string& sql) {
   return slot->Start();
 }
 
-std::optional<SectionRow> CapStore::Fetch(const std::string& table, const AssessmentKey& key) {
-  std::string name = db_.TableName(table);
-  if (name.empty()) throw StoreError("表 " + table + " がありません");
-  bool by_client = UpperAscii(name) == "AA";
-  std::string sql = "SELECT * FROM " + QuoteName(name) + " WHERE [整理番号]=?1";
-  if (!by_client) sql += " AND [基準日]=?2";
-  Statement& query = Prepared(sql);
-  query.Bind(1, key.record_number);
-  if (!by_client) query.Bind(2, KeyDate(key));
-  if (!query.Step()) return std::nullopt;
-  auto& columns = columns_[name];
-  std::vector<Value> values(query.Columns());
-  if (!columns) {
-    std::vector<std::string> names;
-    for (int i = 0; i < query.Columns(); ++i) names.push_back(query.Name(i));
-    columns = std::make_shared<const ColumnIndex>(std::move(names));
-  }
-  for (int i = 0; i < query.Columns(); ++i) values[i] = query.Get(i);
-  query.Finish();
-  return SectionRow(name, columns, std::move(values));
-}
-
 std::vector<AssessmentKey> CapStore::Assessments() {
   std::vector<AssessmentKey> keys;
   Statement& query = Prepared("SELECT [整理番号], [基準日] FROM [A]");
@@ -92,7 +70,7 @@ void CapStore::DeleteSelection(const AssessmentKey& key) {
 
 void CapStore::DeleteAllSelections() { db_.DeleteAll(kCapSelectionTable); }
 
-void CapStore::SaveSelection(const CapSelection& selection) {
+void CapStore::SaveSelection(const AssessmentKey& key, std::string_view client_name, uint64_t triggered) {
   static const std::string sql = [] {
     std::string text = std::string("INSERT INTO [") + kCapSelectionTable + "] ([整理番号], [基準日], [利用者名]" +
                        SlotColumns() + ") VALUES (?1, ?2, ?3";
@@ -101,12 +79,16 @@ void CapStore::SaveSelection(const CapSelection& selection) {
   }();
   if (!insert_) insert_ = &Prepared(sql);
   Statement& insert = insert_->Start();
-  insert.Bind(1, selection.key.record_number);
-  insert.Bind(2, KeyDate(selection.key));
-  insert.BindText(3, selection.client_name);
-  for (size_t i = 0; i < selection.slots.size(); ++i) {
-    insert.BindText(4 + 2 * static_cast<int>(i), selection.slots[i].number);
-    insert.BindText(5 + 2 * static_cast<int>(i), selection.slots[i].name);
+  insert.Bind(1, key.record_number);
+  insert.Bind(2, KeyDate(key));
+  insert.BindText(3, client_name);
+  int slot = 0;
+  for (int i = 0; i < kCapCount; ++i) {
+    if (!(triggered >> i & 1)) continue;
+    if (slot == kCapSlots) throw CapError("CAP選定の枠(" + std::to_string(kCapSlots) + ")を超えてCAPが選定されました");
+    insert.BindStatic(4 + 2 * slot, kCapCatalogue[i].number);
+    insert.BindStatic(5 + 2 * slot, kCapCatalogue[i].name);
+    ++slot;
   }
   insert.Step();
 }

@@ -1,7 +1,6 @@
-// The CAP engine's access to the store: the section rows of assessments (one
-// prepared statement per table, reused for every assessment, so that a run
-// over all assessments reads quickly) and the rows of CAP選定. Works on the
-// caller's connection and inside the caller's transaction.
+// The CAP engine's access to the store: the keys of the assessments and the
+// rows of CAP選定. Works on the caller's connection and inside the caller's
+// transaction.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cap/assessment_rows.h"
+#include "cap/answers.h"
 #include "cap/selection.h"
 #include "store/database.h"
 #include "store/schema.h"
@@ -23,24 +22,23 @@ namespace cap_sql {
 class Statement;
 }
 
-class CapStore : public RowSource {
+class CapStore {
  public:
   explicit CapStore(Database& db);
-  ~CapStore() override;
+  ~CapStore();
   CapStore(const CapStore&) = delete;
   CapStore& operator=(const CapStore&) = delete;
 
   Database& db() { return db_; }
-
-  // RowSource: the assessment's row of a section table.
-  std::optional<SectionRow> Fetch(const std::string& table, const AssessmentKey& key) override;
 
   // The keys of every row of table A, in stored order.
   std::vector<AssessmentKey> Assessments();
 
   void DeleteSelection(const AssessmentKey& key);
   void DeleteAllSelections();
-  void SaveSelection(const CapSelection& selection);
+  // Adds the CAP選定 row of an assessment: its client's name and, slot by
+  // slot, the triggered catalogue positions (bit i for position i) in order.
+  void SaveSelection(const AssessmentKey& key, std::string_view client_name, uint64_t triggered);
   // The slots of an assessment's CAP選定 row (every slot, "" where empty), or
   // nullopt when the assessment has no row.
   std::optional<std::vector<CapSlot>> ReadSlots(const AssessmentKey& key);
@@ -55,7 +53,6 @@ class CapStore : public RowSource {
   Database& db_;
   std::map<std::string, std::unique_ptr<Statement>> statements_;  // by SQL text
   Statement* insert_ = nullptr;  // SaveSelection's, found once
-  std::map<std::string, std::shared_ptr<const ColumnIndex>> columns_;  // by table
 };
 
 // The page cache of a connection set smaller while this lives: streaming

@@ -4,16 +4,16 @@
 
 namespace zelka::rules {
 
-bool AnyOf(AssessmentRows& rows, std::string_view table, const Family& family, Test test) {
-  for (char letter : family.letters)
-    if (Holds(rows, table, family.Column(letter), test)) return true;
+bool AnyOf(const Answers& answers, Table table, const Family& family, Test test) {
+  for (size_t i = 0; i < family.letters().size(); ++i)
+    if (Holds(answers, table, family.At(i), test)) return true;
   return false;
 }
 
-int CountOf(AssessmentRows& rows, std::string_view table, const Family& family, Test test) {
+int CountOf(const Answers& answers, Table table, const Family& family, Test test) {
   int count = 0;
-  for (char letter : family.letters)
-    if (Holds(rows, table, family.Column(letter), test)) ++count;
+  for (size_t i = 0; i < family.letters().size(); ++i)
+    if (Holds(answers, table, family.At(i), test)) ++count;
   return count;
 }
 
@@ -34,34 +34,34 @@ void AddTrigger(TriggerCol& evidence, const zelka::Value& value, const std::stri
   trigger->GetTrgFlagCol()->Add(label, shown);
 }
 
-EvidenceRecorder::EvidenceRecorder(AssessmentRows& rows, TriggerCol& evidence)
-    : rows_(rows), evidence_(evidence) {
+EvidenceRecorder::EvidenceRecorder(const Answers& answers, TriggerCol& evidence)
+    : answers_(answers), evidence_(evidence) {
   evidence_.Clear();
 }
 
-void EvidenceRecorder::Record(std::string_view table, const std::string& group,
-                              std::string_view column, const std::string& label, bool check) {
-  AddTrigger(evidence_, rows_.Get(table, column), group, label, check);
+void EvidenceRecorder::Record(Table table, const std::string& group, Item item, const std::string& label,
+                              bool check) {
+  AddTrigger(evidence_, answers_.Get(table, item), group, label, check);
 }
 
-void EvidenceRecorder::Value(std::string_view table, const std::string& group,
-                             std::string_view column, const std::string& label, Test test) {
-  if (Holds(rows_, table, column, test)) Record(table, group, column, label, false);
+void EvidenceRecorder::Value(Table table, const std::string& group, Item item, const std::string& label,
+                             Test test) {
+  if (Holds(answers_, table, item, test)) Record(table, group, item, label, false);
 }
 
-void EvidenceRecorder::Check(std::string_view table, const std::string& group,
-                             std::string_view column, const std::string& label, Test test) {
-  if (Holds(rows_, table, column, test)) Record(table, group, column, label, true);
+void EvidenceRecorder::Check(Table table, const std::string& group, Item item, const std::string& label,
+                             Test test) {
+  if (Holds(answers_, table, item, test)) Record(table, group, item, label, true);
 }
 
-void EvidenceRecorder::Values(std::string_view table, const std::string& group,
-                              const Family& family, Test test) {
-  for (char letter : family.letters) Value(table, group, family.Column(letter), family.Label(letter), test);
+void EvidenceRecorder::Values(Table table, const std::string& group, const Family& family, Test test) {
+  for (size_t i = 0; i < family.letters().size(); ++i)
+    Value(table, group, family.At(i), family.Label(family.letters()[i]), test);
 }
 
-void EvidenceRecorder::Checks(std::string_view table, const std::string& group,
-                              const Family& family, Test test) {
-  for (char letter : family.letters) Check(table, group, family.Column(letter), family.Label(letter), test);
+void EvidenceRecorder::Checks(Table table, const std::string& group, const Family& family, Test test) {
+  for (size_t i = 0; i < family.letters().size(); ++i)
+    Check(table, group, family.At(i), family.Label(family.letters()[i]), test);
 }
 
 }  // namespace zelka::rules

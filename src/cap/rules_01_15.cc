@@ -17,7 +17,7 @@ constexpr Family kE1AToG{"e1-", "abcdefg", "", "E1"};
 
 // ---- CAP 1: ADL/リハ -------------------------------------------------------
 
-bool Select1(AssessmentRows& r) {
+bool Select1(const Answers& r) {
   return Holds(r, "C", "c3", AtMost(2)) &&
          CountOf(r, "H", kH2AToJ, AtLeast(2)) >= 2 &&
          (Holds(r, "H", "h3", Eq(1)) || AnyOf(r, "H", kH7AToC, Eq(1)) ||
@@ -37,12 +37,14 @@ void Evidence1(EvidenceRecorder& e) {
 // ---- CAP 2a: IADL(改善)(A) -------------------------------------------------
 
 // 1 ≤ h1-x-1 ≤ 3 and h1-x-2 is 1 or 0, for an IADL item x.
-bool IadlPairHolds(AssessmentRows& r, char x) {
-  std::string item = std::string("h1-") + x;
-  return Holds(r, "H", item + "-1", Between(1, 3)) && Holds(r, "H", item + "-2", Between(0, 1));
+constexpr Family kIadlDone{"h1-", "acd", "-1", "H1", "(ア)"};
+constexpr Family kIadlHelp{"h1-", "acd", "-2", "H1", "(イ)"};
+
+bool IadlPairHolds(const Answers& r, char x) {
+  return Holds(r, "H", kIadlDone[x], Between(1, 3)) && Holds(r, "H", kIadlHelp[x], Between(0, 1));
 }
 
-bool Select2a(AssessmentRows& r) {
+bool Select2a(const Answers& r) {
   if (!Holds(r, "C", "c3", AtMost(2)) || !AnyOf(r, "H", kH7AToC, Eq(1))) return false;
   for (char x : std::string_view("acd"))
     if (IadlPairHolds(r, x)) return true;
@@ -54,9 +56,8 @@ void Evidence2a(EvidenceRecorder& e) {
   e.Checks("H", "身体機能の潜在能力", kH7AToC, Eq(1));
   for (char x : std::string_view("acd")) {
     if (!IadlPairHolds(e.rows(), x)) continue;
-    std::string item = std::string("h1-") + x, label = std::string("H1") + x;
-    e.Record("H", "IADL実施状況", item + "-1", label + "(ア)", false);
-    e.Record("H", "IADL実施状況", item + "-2", label + "(イ)", false);
+    e.Record("H", "IADL実施状況", kIadlDone[x], kIadlDone.Label(x), false);
+    e.Record("H", "IADL実施状況", kIadlHelp[x], kIadlHelp.Label(x), false);
   }
 }
 
@@ -64,13 +65,13 @@ void Evidence2a(EvidenceRecorder& e) {
 
 constexpr Family kIadlSupport{"h1-", "adfg", "-2", "H1", "(イ)"};
 
-bool Select2b(AssessmentRows& r) { return CountOf(r, "H", kIadlSupport, Between(1, 2)) >= 3; }
+bool Select2b(const Answers& r) { return CountOf(r, "H", kIadlSupport, Between(1, 2)) >= 3; }
 
 void Evidence2b(EvidenceRecorder& e) { e.Values("H", "IADL実施状況", kIadlSupport, Between(1, 2)); }
 
 // ---- CAP 3: 健康増進 -------------------------------------------------------
 
-bool Select3(AssessmentRows& r) {
+bool Select3(const Answers& r) {
   return Holds(r, "B", "b2-a", Below(2)) &&
          (Holds(r, "H", "h5", Between(1, 2)) || Holds(r, "H", "h6-a", Between(2, 3)) ||
           Holds(r, "H", "h6-b", Eq(1)) || Holds(r, "K", "k7-c", Eq(1)));
@@ -89,11 +90,11 @@ void Evidence3(EvidenceRecorder& e) {
 constexpr Family kH2Risk{"h2-", "efij", "", "H2"};
 constexpr Family kJ1Risk{"j1-", "ghik", "", "J1"};
 
-bool BothIadlDependent(AssessmentRows& r) {
+bool BothIadlDependent(const Answers& r) {
   return Holds(r, "H", "h1-f-1", Eq(8)) && Holds(r, "H", "h1-a-1", Eq(8));
 }
 
-bool Select4(AssessmentRows& r) {
+bool Select4(const Answers& r) {
   // Eight factors of one point each, all evaluated.
   const bool factors[] = {
       Holds(r, "AA", "aa-10", Eq(1)),
@@ -127,7 +128,7 @@ void Evidence4(EvidenceRecorder& e) {
 
 // ---- CAP 5: コミュニケーション ---------------------------------------------
 
-bool Select5(AssessmentRows& r) {
+bool Select5(const Answers& r) {
   return Holds(r, "C", "c1", Between(1, 3)) || Holds(r, "C", "c3", Between(1, 4)) ||
          Holds(r, "C", "c2", Between(1, 4));
 }
@@ -140,7 +141,7 @@ void Evidence5(EvidenceRecorder& e) {
 
 // ---- CAP 6: 視覚 -----------------------------------------------------------
 
-bool Select6(AssessmentRows& r) {
+bool Select6(const Answers& r) {
   return Holds(r, "D", "d1", Between(1, 4)) || Holds(r, "D", "d2", Eq(1)) || Holds(r, "D", "d3", Eq(1));
 }
 
@@ -152,7 +153,7 @@ void Evidence6(EvidenceRecorder& e) {
 
 // ---- CAP 7: アルコール依存 -------------------------------------------------
 
-bool Select7(AssessmentRows& r) { return Holds(r, "K", "k7-b", Eq(1)) || Holds(r, "K", "k7-a", Eq(1)); }
+bool Select7(const Answers& r) { return Holds(r, "K", "k7-b", Eq(1)) || Holds(r, "K", "k7-a", Eq(1)); }
 
 void Evidence7(EvidenceRecorder& e) {
   e.Value("K", "生活習慣", "k7-a", "K7a", Eq(1));
@@ -161,7 +162,7 @@ void Evidence7(EvidenceRecorder& e) {
 
 // ---- CAP 8: 認知 -----------------------------------------------------------
 
-bool Select8(AssessmentRows& r) {
+bool Select8(const Answers& r) {
   return Holds(r, "B", "b1-a", Eq(1)) || Holds(r, "B", "b2-a", Between(2, 4)) ||
          Holds(r, "B", "b3-a", Eq(1)) || Holds(r, "B", "b3-b", Eq(1));
 }
@@ -175,13 +176,13 @@ void Evidence8(EvidenceRecorder& e) {
 
 // ---- CAP 9: 行動 -----------------------------------------------------------
 
-bool Select9(AssessmentRows& r) { return AnyOf(r, "E", kE3AToE, Between(1, 2)); }
+bool Select9(const Answers& r) { return AnyOf(r, "E", kE3AToE, Between(1, 2)); }
 
 void Evidence9(EvidenceRecorder& e) { e.Values("E", "問題行動", kE3AToE, Between(1, 2)); }
 
 // ---- CAP 10: うつと不安 ----------------------------------------------------
 
-bool Select10(AssessmentRows& r) {
+bool Select10(const Answers& r) {
   return CountOf(r, "E", kE1AToG, Eq(1)) >= 2 || CountOf(r, "E", kE1AToG, Eq(2)) >= 1;
 }
 
@@ -189,13 +190,13 @@ void Evidence10(EvidenceRecorder& e) { e.Values("E", "うつ状態，不安の�
 
 // ---- CAP 11: 高齢者の虐待 --------------------------------------------------
 
-bool Select11(AssessmentRows& r) { return AnyOf(r, "K", {"k9-", "edca"}, Eq(1)); }
+bool Select11(const Answers& r) { return AnyOf(r, "K", {"k9-", "edca"}, Eq(1)); }
 
 void Evidence11(EvidenceRecorder& e) { e.Checks("K", "その他の状況", {"k9-", "acde", "", "K9"}, Eq(1)); }
 
 // ---- CAP 12: 社会的機能 ----------------------------------------------------
 
-bool Select12(AssessmentRows& r) { return Holds(r, "F", "f2", Eq(2)) || Holds(r, "F", "f3-b", Eq(1)); }
+bool Select12(const Answers& r) { return Holds(r, "F", "f2", Eq(2)) || Holds(r, "F", "f3-b", Eq(1)); }
 
 void Evidence12(EvidenceRecorder& e) {
   e.Value("F", "社会的活動の変化", "f2", "F2", Eq(2));
@@ -204,7 +205,7 @@ void Evidence12(EvidenceRecorder& e) {
 
 // ---- CAP 13: 心肺の管理 ----------------------------------------------------
 
-bool Select13(AssessmentRows& r) {
+bool Select13(const Answers& r) {
   return Holds(r, "J", "j1-e", Between(1, 2)) || Holds(r, "K", "k3-e", Eq(1)) || Holds(r, "K", "k3-a", Eq(1));
 }
 
@@ -216,7 +217,7 @@ void Evidence13(EvidenceRecorder& e) {
 
 // ---- CAP 14: 脱水 ----------------------------------------------------------
 
-bool Select14(AssessmentRows& r) {
+bool Select14(const Answers& r) {
   return Holds(r, "K", "k2-c", Eq(1)) || Holds(r, "L", "l2-c", Eq(1)) || Holds(r, "L", "l2-b", Eq(1));
 }
 
@@ -229,9 +230,9 @@ void Evidence14(EvidenceRecorder& e) {
 // ---- CAP 15: 転倒 ----------------------------------------------------------
 
 // k6-a = 1 and k6-b = 0; an unanswered k6-b is not 0.
-bool FallRiskHolds(AssessmentRows& r) { return Holds(r, "K", "k6-a", Eq(1)) && Holds(r, "K", "k6-b", Eq(0)); }
+bool FallRiskHolds(const Answers& r) { return Holds(r, "K", "k6-a", Eq(1)) && Holds(r, "K", "k6-b", Eq(0)); }
 
-bool Select15(AssessmentRows& r) {
+bool Select15(const Answers& r) {
   return Holds(r, "B", "b3-a", Eq(1)) ||
          Holds(r, "J", "j1-l", Eq(2)) || Holds(r, "J", "j1-g", Eq(2)) ||
          Holds(r, "K", "k5", AtLeast(1)) || FallRiskHolds(r);

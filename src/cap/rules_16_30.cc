@@ -12,7 +12,7 @@ using namespace rules;
 
 // ---- CAP 16: 栄養 ----------------------------------------------------------
 
-bool Select16(AssessmentRows& r) {
+bool Select16(const Answers& r) {
   return Holds(r, "J", "j1-x", Between(1, 2)) || Holds(r, "L", "l1-b", Eq(1)) ||
          Holds(r, "L", "l1-a", Eq(1)) || Holds(r, "L", "l2-c", Eq(1)) || Holds(r, "L", "l2-b", Eq(1));
 }
@@ -27,7 +27,7 @@ void Evidence16(EvidenceRecorder& e) {
 
 // ---- CAP 17: 口腔衛生 ------------------------------------------------------
 
-bool Select17(AssessmentRows& r) {
+bool Select17(const Answers& r) {
   return Holds(r, "L", "l3", Between(1, 4)) || AnyOf(r, "M", {"m1-", "cba"}, Eq(1));
 }
 
@@ -38,7 +38,7 @@ void Evidence17(EvidenceRecorder& e) {
 
 // ---- CAP 18: 痛みの管理 ----------------------------------------------------
 
-bool Select18(AssessmentRows& r) { return Holds(r, "K", "k4-a", Between(1, 3)); }
+bool Select18(const Answers& r) { return Holds(r, "K", "k4-a", Between(1, 3)); }
 
 void Evidence18(EvidenceRecorder& e) { e.Value("K", "痛み", "k4-a", "K4a", Between(1, 3)); }
 
@@ -46,7 +46,7 @@ void Evidence18(EvidenceRecorder& e) { e.Value("K", "痛み", "k4-a", "K4a", Bet
 
 constexpr Test kPressureAdl = Between(3, 6).Or(8);
 
-bool Select19(AssessmentRows& r) {
+bool Select19(const Answers& r) {
   return Holds(r, "H", "h2-a", kPressureAdl) || Holds(r, "I", "i3", Between(3, 5)) ||
          Holds(r, "N", "n2-a", Between(1, 4)) || Holds(r, "N", "n4", Eq(1));
 }
@@ -60,7 +60,7 @@ void Evidence19(EvidenceRecorder& e) {
 
 // ---- CAP 20: 皮膚と足の状態 ------------------------------------------------
 
-bool Select20(AssessmentRows& r) {
+bool Select20(const Answers& r) {
   return Holds(r, "N", "n1", Eq(1)) || Holds(r, "N", "n3-e", Eq(1)) || Holds(r, "N", "n3-b", Eq(1));
 }
 
@@ -75,7 +75,7 @@ void Evidence20(EvidenceRecorder& e) {
 // The treatments p1-a … p1-p and p1-t … p1-z; q, r and s are not examined.
 constexpr Family kTreatments{"p1-", "abcdefghijklmnoptuvwxyz", "", "P1"};
 
-bool Select21(AssessmentRows& r) {
+bool Select21(const Answers& r) {
   return AnyOf(r, "P", kTreatments, Between(2, 3)) || Holds(r, "Q", "q4", Eq(2));
 }
 
@@ -90,7 +90,7 @@ void Evidence21(EvidenceRecorder& e) {
 constexpr Family kIadlPerformance{"h1-", "abcdefg", "-1", "H1", "(ア)"};
 constexpr Test kNeedsHelp = Between(1, 3).Or(8);
 
-bool Select22a(AssessmentRows& r) {
+bool Select22a(const Answers& r) {
   bool no_carer = Holds(r, "G", "g1-c-1", Eq(2));
   r.Row("H");  // both tables are always read
   return no_carer && AnyOf(r, "H", kIadlPerformance, kNeedsHelp);
@@ -103,7 +103,7 @@ void Evidence22a(EvidenceRecorder& e) {
 
 // ---- CAP 22b: もろい支援(主あり)(B) ----------------------------------------
 
-bool Select22b(AssessmentRows& r) {
+bool Select22b(const Answers& r) {
   if (!AnyOf(r, "H", kIadlPerformance, kNeedsHelp)) return false;
   int strains = (Holds(r, "F", "f3-a", Eq(3)) ? 1 : 0) + (Holds(r, "G", "g1-f-1", Eq(1)) ? 1 : 0) +
                 (Holds(r, "G", "g1-g-1", Eq(1)) ? 1 : 0);
@@ -119,11 +119,11 @@ void Evidence22b(EvidenceRecorder& e) {
 
 // ---- CAP 23a: 薬剤(管理)(A) ------------------------------------------------
 
-bool MedicationManagementHolds(AssessmentRows& r) {
+bool MedicationManagementHolds(const Answers& r) {
   return Holds(r, "Q", "q3", Eq(1)) && Holds(r, "Q", "q1", AtLeast(1));
 }
 
-bool Select23a(AssessmentRows& r) { return MedicationManagementHolds(r); }
+bool Select23a(const Answers& r) { return MedicationManagementHolds(r); }
 
 void Evidence23a(EvidenceRecorder& e) {
   if (!MedicationManagementHolds(e.rows())) return;
@@ -133,7 +133,7 @@ void Evidence23a(EvidenceRecorder& e) {
 
 // ---- CAP 23b: 薬剤(副作用)(B) ----------------------------------------------
 
-bool Select23b(AssessmentRows& r) {
+bool Select23b(const Answers& r) {
   return Holds(r, "Q", "q1", AtLeast(5)) &&
          (Holds(r, "J", "j1-l", Between(1, 2)) || Holds(r, "J", "j1-aa", Between(1, 2)) ||
           Holds(r, "K", "k3-b", Eq(1)) || Holds(r, "K", "k2-a", Eq(1)) || Holds(r, "K", "k3-c", Eq(1)) ||
@@ -153,7 +153,7 @@ void Evidence23b(EvidenceRecorder& e) {
 
 // ---- CAP 24: 緩和ケア ------------------------------------------------------
 
-bool Select24(AssessmentRows& r) { return Holds(r, "K", "k8-e", Eq(1)) || Holds(r, "P", "p1-s", Between(1, 3)); }
+bool Select24(const Answers& r) { return Holds(r, "K", "k8-e", Eq(1)) || Holds(r, "P", "p1-s", Between(1, 3)); }
 
 void Evidence24(EvidenceRecorder& e) {
   e.Check("K", "健康状態", "k8-e", "K8e", Eq(1));
@@ -163,11 +163,11 @@ void Evidence24(EvidenceRecorder& e) {
 // ---- CAP 25: 保健予防サービス ----------------------------------------------
 
 // A woman (aa-2 = 2) without the preventive item k1-d.
-bool MissingWomensCheck(AssessmentRows& r) {
+bool MissingWomensCheck(const Answers& r) {
   return Holds(r, "AA", "aa-2", Eq(2)) && Holds(r, "K", "k1-d", Eq(0));
 }
 
-bool Select25(AssessmentRows& r) { return AnyOf(r, "K", {"k1-", "cba"}, Eq(0)) || MissingWomensCheck(r); }
+bool Select25(const Answers& r) { return AnyOf(r, "K", {"k1-", "cba"}, Eq(0)) || MissingWomensCheck(r); }
 
 void Evidence25(EvidenceRecorder& e) {
   e.Checks("K", "予防", {"k1-", "abc", "", "K1"}, Eq(0));
@@ -179,11 +179,11 @@ void Evidence25(EvidenceRecorder& e) {
 constexpr Test kAdlDecline = Between(2, 6).Or(8);
 
 // Any psychotropic drug taken: not all of q2-c, q2-b, q2-a are 0.
-bool TakesPsychotropics(AssessmentRows& r) {
+bool TakesPsychotropics(const Answers& r) {
   return !(Holds(r, "Q", "q2-c", Eq(0)) && Holds(r, "Q", "q2-b", Eq(0)) && Holds(r, "Q", "q2-a", Eq(0)));
 }
 
-bool Select26(AssessmentRows& r) {
+bool Select26(const Answers& r) {
   if (!TakesPsychotropics(r)) return false;
   return Holds(r, "B", "b2-b", Eq(1)) || Holds(r, "B", "b3-a", Eq(1)) || Holds(r, "B", "b3-b", Eq(1)) ||
          Holds(r, "C", "c4", Eq(1)) ||
@@ -219,7 +219,7 @@ void Evidence26(EvidenceRecorder& e) {
 
 // ---- CAP 27: 在宅サービス削減 ----------------------------------------------
 
-bool Select27(AssessmentRows& r) {
+bool Select27(const Answers& r) {
   bool potential = Holds(r, "H", "h7-d", Eq(1));
   r.Row("P");  // both tables are always read
   return potential && (Holds(r, "P", "p5", Eq(1)) || Holds(r, "P", "p4", Eq(1)));
@@ -235,13 +235,13 @@ void Evidence27(EvidenceRecorder& e) {
 
 constexpr Family kHomeEnvironment{"o1-", "abcdef", "", "O1"};
 
-bool Select28(AssessmentRows& r) { return AnyOf(r, "o", kHomeEnvironment, Eq(1)); }
+bool Select28(const Answers& r) { return AnyOf(r, "o", kHomeEnvironment, Eq(1)); }
 
 void Evidence28(EvidenceRecorder& e) { e.Checks("o", "居住環境", kHomeEnvironment, Eq(1)); }
 
 // ---- CAP 29: 排便の管理 ----------------------------------------------------
 
-bool Select29(AssessmentRows& r) {
+bool Select29(const Answers& r) {
   return Holds(r, "I", "i3", Between(2, 5)) || Holds(r, "K", "k3-b", Eq(1)) || Holds(r, "K", "k2-a", Eq(1));
 }
 
@@ -253,7 +253,7 @@ void Evidence29(EvidenceRecorder& e) {
 
 // ---- CAP 30: 尿失禁と留置カテ ----------------------------------------------
 
-bool Select30(AssessmentRows& r) {
+bool Select30(const Answers& r) {
   return Holds(r, "I", "i1-a", Between(3, 5)) || Holds(r, "I", "i2-b", Eq(1)) || Holds(r, "I", "i2-a", Eq(1));
 }
 

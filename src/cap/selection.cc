@@ -11,26 +11,26 @@ void WriteCap(CapSelection& selection, std::string_view number, std::string_view
   selection.slots.push_back({std::string(number), std::string(name)});
 }
 
-namespace {
-
-std::string ClientName(AssessmentRows& rows) {
-  const Value& name = rows.Get("AA", "AA-1");
-  if (IsNull(name))
-    throw CapError("利用者名(AA-1)が入力されていません");
-  return ValueText(name);
+const std::string& ClientName(const Answers& answers) {
+  const std::optional<std::string>& name = answers.ClientName();
+  if (!name) throw CapError("利用者名(AA-1)が入力されていません");
+  return *name;
 }
 
-}  // namespace
+uint64_t TriggeredCaps(const Answers& answers) {
+  uint64_t triggered = 0;
+  for (int i = 0; i < kCapCount; ++i)
+    if (IsTriggered(i, answers)) triggered |= uint64_t{1} << i;
+  return triggered;
+}
 
-CapSelection SelectCaps(AssessmentRows& rows) {
+CapSelection SelectCaps(const Answers& answers) {
   CapSelection selection;
-  selection.key = rows.key();
-  selection.client_name = ClientName(rows);
-  for (int i = 0; i < kCapCount; ++i) {
-    if (!IsTriggered(i, rows)) continue;
-    WriteCap(selection, kCapCatalogue[i].number, kCapCatalogue[i].name);
-    selection.triggered |= uint64_t{1} << i;
-  }
+  selection.key = answers.key();
+  selection.client_name = ClientName(answers);
+  selection.triggered = TriggeredCaps(answers);
+  for (int i = 0; i < kCapCount; ++i)
+    if (selection.triggered >> i & 1) WriteCap(selection, kCapCatalogue[i].number, kCapCatalogue[i].name);
   return selection;
 }
 

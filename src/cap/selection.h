@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cap/assessment_rows.h"
+#include "cap/answers.h"
 
 namespace zelka {
 
@@ -28,9 +28,16 @@ struct CapSelection {
 // catalogue entry; a further one is a CapError rather than a lost CAP.
 void WriteCap(CapSelection& selection, std::string_view number, std::string_view name);
 
-// Runs the 33 selection routines in catalogue order for the assessment. The
-// client's name (AA-1) must be present: an unnamed client is a CapError, as is
-// any section row a routine needs and does not find.
-CapSelection SelectCaps(AssessmentRows& rows);
+// The client's name (AA-1), which the CAP選定 row carries; an unnamed client
+// is a CapError, as is a missing AA row.
+const std::string& ClientName(const Answers& answers);
+
+// Runs the 33 selection routines in catalogue order for the assessment: the
+// triggered catalogue positions as bits. A section row a routine needs and
+// does not find is a CapError.
+uint64_t TriggeredCaps(const Answers& answers);
+
+// The whole selection: the client's name first, then TriggeredCaps in slots.
+CapSelection SelectCaps(const Answers& answers);
 
 }  // namespace zelka

@@ -53,6 +53,11 @@ class Statement {
     if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) != SQLITE_OK)
       Fail();
   }
+  // Text that outlives the statement's use (a literal), bound without a copy.
+  void BindStatic(int index, std::string_view text) {
+    if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC) != SQLITE_OK)
+      Fail();
+  }
   void Bind(int index, const Value& value) {
     int rc = SQLITE_OK;
     if (const auto* whole = std::get_if<int64_t>(&value)) rc = sqlite3_bind_int64(stmt_, index, *whole);

@@ -1,5 +1,6 @@
 #include "output/worksheet.h"
 
+#include "cap/answer_reader.h"
 #include "cap/cap_catalogue.h"
 #include "cap/cap_store.h"
 #include "output/rtf_text.h"
@@ -68,12 +69,14 @@ void AppendLine(std::string& document, const std::string& rtf_line) {
   document += "\r\n";
 }
 
-std::string ClientName(CapStore& store, const AssessmentKey& key) {
-  std::optional<SectionRow> client = store.Fetch("AA", key);
-  if (!client) throw WorksheetError("整理番号 " + std::to_string(key.record_number) + " の AA 表の行がありません");
-  const Value& name = client->Get("AA-1");
-  if (IsNull(name)) throw WorksheetError("整理番号 " + std::to_string(key.record_number) + " の利用者名(AA-1)がありません");
-  return ValueText(name);
+std::string WorksheetClientName(const Answers& answers) {
+  const std::string about = "整理番号 " + std::to_string(answers.key().record_number) + " の";
+  try {
+    if (const std::optional<std::string>& name = answers.ClientName()) return *name;
+  } catch (const CapError& missing) {
+    throw WorksheetError(about + " " + missing.what());
+  }
+  throw WorksheetError(about + "利用者名(AA-1)がありません");
 }
 
 bool AnySlotFilled(const std::vector<CapSlot>& slots) {
@@ -123,7 +126,8 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
   CapStore store(context.db);
   std::string document;
   try {
-    const std::string client = RtfEscape(ClientName(store, key));
+    const AnswerSheet answers = ReadAnswers(context.db, key, true);
+    const std::string client = RtfEscape(WorksheetClientName(answers[0]));
 
     Prepared prepared;
     for (;;) {
@@ -145,7 +149,6 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
       throw WorksheetError("設定ファイル " + context.app_dir + "/" + kSettingsFileName +
                            " に [RTF] の BEGIN_ITEM がないため、CAP の欄を書けません");
     const std::string separator = context.settings.GetPrivateAppBuf("RTF", "APPEND_LINE");
-    AssessmentRows rows(store, key);
     bool first_block = true;
     for (const CapSlot& slot : prepared.slots) {
       if (slot.number.empty()) continue;
@@ -155,7 +158,7 @@ WorksheetOutcome WriteWorksheet(WorksheetContext& context, const AssessmentKey& 
         continue;
       }
       try {
-        context.engine.GatherEvidence(index, rows);
+        context.engine.GatherEvidence(index, answers[0]);
       } catch (const std::exception& failure) {
         throw WorksheetError("CAP " + slot.number + " の根拠を集められません: " + failure.what());
       }

@@ -515,7 +515,10 @@ Database::Database(sqlite3* db) : db_(db), schema_(std::make_unique<Schema>()) {
 Database::~Database() { Close(); }
 
 std::unique_ptr<Database> Database::Open(const std::string& path) {
-  sqlite3* handle = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX);
+  // Without the connection's mutex: a connection is used by one thread only
+  // (the application thread; the HTTP threads never reach the store), and the
+  // mutex would be taken by every call, down to reading one cell.
+  sqlite3* handle = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
   std::unique_ptr<Database> db(new Database(handle));
   db->schema_->path = path;
   Schema& schema = *db->schema_;

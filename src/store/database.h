@@ -95,7 +95,8 @@ class Recordset {
 
 class Database {
  public:
-  // Opens an existing database file; throws StoreError.
+  // Opens an existing database file; throws StoreError. The connection has no
+  // lock of its own: one thread at a time may use it.
   static std::unique_ptr<Database> Open(const std::string& path);
   // Creates a new, empty database file from the catalogue; throws when the file exists.
   static void Create(const std::string& path, const Catalogue& catalogue);

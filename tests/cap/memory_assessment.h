@@ -1,7 +1,8 @@
 // One assessment held in memory for the rule tests: every section row exists
 // with every column of the real item catalogue, all unanswered (Null), and the
-// client is named. Tests set the answers that matter, may remove a section row,
-// and can see which tables the rules read.
+// client is named. Tests set the answers that matter and may remove a section
+// row; the rules read them as a sheet of one assessment built by name, the
+// plain way (GetNum of each stored value).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "cap/assessment_rows.h"
+#include "cap/answers.h"
 #include "cap/cap_catalogue.h"
 #include "cap/cap_rules.h"
 #include "cap/evidence.h"
@@ -23,64 +24,73 @@
 
 namespace zelka::testing {
 
-class MemoryAssessment : public RowSource {
- public:
-  MemoryAssessment();
+// Stored rows by upper-case table name: upper-case column → value.
+using StoredRows = std::map<std::string, std::map<std::string, Value>>;
 
-  MemoryAssessment& Set(const std::string& table, const std::string& column, Value value);
+// The sheet of one assessment whose rows are given by name; a table absent
+// from `rows` has no row, a column absent from its row is missing.
+inline AnswerSheet SheetOf(const AssessmentKey& key, const StoredRows& rows) {
+  AnswerSheet sheet({key}, true);
+  const size_t block = sheet.Block(0);
+  for (int table = 0; table < kRuleTableCount; ++table) {
+    auto row = rows.find(std::string(kRuleItems[table].table));
+    if (row == rows.end()) continue;
+    sheet.TakeRow(block, table);
+    for (int slot = kFirstSlot[table]; slot < kFirstSlot[table + 1]; ++slot) {
+      auto cell = row->second.find(UpperAscii(kItemInfo[slot].code));
+      if (cell == row->second.end()) sheet.SetMissingColumn(block, slot);
+      else sheet.SetValue(block, slot, cell->second);
+    }
+    auto name = row->second.find("AA-1");
+    if (table == kClientTable && name != row->second.end() && !IsNull(name->second))
+      sheet.SetClientName(block, ValueText(name->second));
+  }
+  return sheet;
+}
+
+class MemoryAssessment {
+ public:
+  MemoryAssessment() {
+    key_.record_number = 12;
+    key_.reference_date = Date{2003, 4, 1};
+    for (const TableDef& table : DeliveredCatalogue().tables())
+      for (const ColumnDef& column : table.columns) rows_[UpperAscii(table.name)][UpperAscii(column.code)] = Value{};
+    Set("AA", "AA-1", std::string("山田 花子"));
+  }
+
+  MemoryAssessment& Set(const std::string& table, const std::string& column, Value value) {
+    auto& row = rows_.at(UpperAscii(table));
+    auto cell = row.find(UpperAscii(column));
+    if (cell == row.end()) throw std::invalid_argument("no column " + column + " in " + table);
+    cell->second = std::move(value);
+    return *this;
+  }
   void RemoveRow(const std::string& table) { removed_.insert(UpperAscii(table)); }
   AssessmentKey key() const { return key_; }
 
-  std::optional<SectionRow> Fetch(const std::string& table, const AssessmentKey& key) override;
-  std::vector<std::string> fetched;  // tables read, in order
+  AnswerSheet Sheet() const {
+    StoredRows rows = rows_;
+    for (const std::string& table : removed_) rows.erase(table);
+    return SheetOf(key_, rows);
+  }
 
  private:
   AssessmentKey key_;
-  std::map<std::string, std::shared_ptr<const ColumnIndex>> columns_;
-  std::map<std::string, std::vector<Value>> values_;
+  StoredRows rows_;
   std::set<std::string> removed_;
 };
-
-inline MemoryAssessment::MemoryAssessment() {
-  key_.record_number = 12;
-  key_.reference_date = Date{2003, 4, 1};
-  for (const TableDef& table : DeliveredCatalogue().tables()) {
-    std::vector<std::string> names;
-    for (const ColumnDef& column : table.columns) names.push_back(column.code);
-    columns_[UpperAscii(table.name)] = std::make_shared<const ColumnIndex>(names);
-    values_[UpperAscii(table.name)].assign(names.size(), Value{});
-  }
-  Set("AA", "AA-1", std::string("山田 花子"));
-}
-
-inline MemoryAssessment& MemoryAssessment::Set(const std::string& table, const std::string& column, Value value) {
-  std::string name = UpperAscii(table);
-  int position = columns_.at(name)->Find(column);
-  if (position < 0) throw std::invalid_argument("no column " + column + " in " + table);
-  values_[name][position] = std::move(value);
-  return *this;
-}
-
-inline std::optional<SectionRow> MemoryAssessment::Fetch(const std::string& table, const AssessmentKey& key) {
-  fetched.push_back(table);
-  if (removed_.count(table) || !columns_.count(table)) return std::nullopt;
-  if (key.record_number != key_.record_number) return std::nullopt;
-  return SectionRow(table, columns_[table], values_[table]);
-}
 
 // Helpers: the CAP numbers the selection triggers, in slot order; whether one
 // CAP is triggered; the evidence of one CAP written compactly as
 // "group: K=V K=V | group: …".
-inline std::vector<std::string> Selected(MemoryAssessment& assessment) {
-  AssessmentRows rows(assessment, assessment.key());
+inline std::vector<std::string> Selected(const MemoryAssessment& assessment) {
   std::vector<std::string> numbers;
-  for (const CapSlot& slot : SelectCaps(rows).slots) numbers.push_back(slot.number);
+  for (const CapSlot& slot : SelectCaps(assessment.Sheet()[0]).slots) numbers.push_back(slot.number);
   return numbers;
 }
 
-inline bool Triggered(MemoryAssessment& assessment, const std::string& number) {
-  AssessmentRows rows(assessment, assessment.key());
-  return IsTriggered(FindCap(number), rows);
+inline bool Triggered(const MemoryAssessment& assessment, const std::string& number) {
+  return IsTriggered(FindCap(number), assessment.Sheet()[0]);
 }
 
 inline std::string Describe(const TriggerCol& evidence) {
@@ -94,10 +104,9 @@ inline std::string Describe(const TriggerCol& evidence) {
   return text;
 }
 
-inline std::string EvidenceOf(MemoryAssessment& assessment, const std::string& number) {
-  AssessmentRows rows(assessment, assessment.key());
+inline std::string EvidenceOf(const MemoryAssessment& assessment, const std::string& number) {
   TriggerCol evidence;
-  GatherEvidence(FindCap(number), rows, evidence);
+  GatherEvidence(FindCap(number), assessment.Sheet()[0], evidence);
   return Describe(evidence);
 }
 

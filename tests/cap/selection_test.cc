@@ -15,8 +15,7 @@ TEST(Selection, FirstTriggeredCapTakesSlotOne) {
   EXPECT_EQ(Selected(a), Numbers{}) << "c3 <= 2 and b2-a < 2 hold unanswered, but their partners do not";
   a.Set("C", "c1", I{1}).Set("J", "j1-x", I{2});
   EXPECT_EQ(Selected(a), (Numbers{"5", "16"}));
-  AssessmentRows rows(a, a.key());
-  CapSelection selection = SelectCaps(rows);
+  CapSelection selection = SelectCaps(a.Sheet()[0]);
   EXPECT_EQ(selection.client_name, "山田 花子");
   EXPECT_EQ(selection.slots[0].name, "コミュニケーション");
   EXPECT_EQ(selection.slots[1].name, "栄養");
@@ -63,29 +62,20 @@ TEST(Selection, WriteCapRefusesASlotBeyondTheRow) {
 TEST(Selection, MissingClientNameOrRowIsNamed) {
   MemoryAssessment a;
   a.Set("AA", "AA-1", Value{});
-  AssessmentRows rows(a, a.key());
   try {
-    SelectCaps(rows);
+    SelectCaps(a.Sheet()[0]);
     FAIL();
   } catch (const CapError& e) {
     EXPECT_NE(std::string(e.what()).find("AA-1"), std::string::npos);
   }
   MemoryAssessment b;
   b.RemoveRow("H");
-  AssessmentRows rows_b(b, b.key());
   try {
-    SelectCaps(rows_b);
+    SelectCaps(b.Sheet()[0]);
     FAIL();
   } catch (const CapError& e) {
     EXPECT_EQ(std::string(e.what()), "H 表の行がありません");
   }
-}
-
-TEST(Selection, EachTableIsFetchedOnce) {
-  MemoryAssessment a = EverythingTriggered();
-  Selected(a);
-  std::set<std::string> distinct(a.fetched.begin(), a.fetched.end());
-  EXPECT_EQ(distinct.size(), a.fetched.size());
 }
 
 TEST(Catalogue, NumbersAndSlotFields) {
@@ -95,6 +85,9 @@ TEST(Catalogue, NumbersAndSlotFields) {
   EXPECT_EQ(FindCap("2A"), -1) << "the worksheet compares exactly";
   EXPECT_EQ(FindCap(" 5"), -1);
   EXPECT_EQ(CapNumberColumn(1), "CAP番号01");
+  for (const auto& [table, code] : kItemInfo)
+    EXPECT_NE(DeliveredCatalogue().Find(kRuleItems[table].table)->Find(code), nullptr)
+        << "the rules read " << code << ", which the catalogue lacks";
   EXPECT_EQ(CapNameColumn(33), "CAP種類33");
 }
 
