@@ -31,13 +31,58 @@ function mark(what) {
   if (window.zelkaTrace) performance.mark(what);
 }
 
+// --- the session ------------------------------------------------------------------
+
+// The program prints and opens its address with a one-time start code. This
+// page trades the code for the session: a secret that goes with every call
+// in a header, and the path prefix under which the frames load pages (a frame
+// cannot send a header). The tab keeps both in its session storage, so that
+// a reload carries on; a tab with neither is refused.
+const SESSION_KEY = 'zelka-session';
+let session = null;  // { secret, pages }
+
+class Refused extends Error {}
+
+async function openSession() {
+  const code = new URLSearchParams(location.search).get('start');
+  const stored = JSON.parse(sessionStorage.getItem(SESSION_KEY) || 'null');
+  if (code === null) {
+    if (stored) return stored;
+    throw new Refused('このタブには ZELKA の開始コードがありません。ZELKA が開いたタブを使ってください。');
+  }
+  history.replaceState(null, '', '/');  // used or not, the code is of no further use
+  const response = await fetch('/api/session', {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify({ start: code }),
+  });
+  if (response.ok) {
+    const keys = await response.json();
+    sessionStorage.setItem(SESSION_KEY, JSON.stringify(keys));
+    return keys;
+  }
+  if (stored) return stored;  // the same address reloaded
+  const reply = await response.json().catch(() => ({}));
+  throw new Refused(reply.error || `ZELKA を開始できません (${response.status})`);
+}
+
+function withSession(headers = {}) {
+  return { ...headers, 'X-Zelka-Session': session.secret };
+}
+
+// Nothing of the program is shown in a refused tab.
+function refuse(text) {
+  for (const view of ['main', 'entry']) document.getElementById(`view-${view}`).hidden = true;
+  showConnection(text);
+}
+
 // --- talking to the program ---------------------------------------------------
 
 async function post(path, body, keepalive = false) {
   const response = await fetch(path, {
     method: 'POST',
     keepalive,
-    headers: { 'Content-Type': 'application/json' },
+    headers: withSession({ 'Content-Type': 'application/json' }),
     body: JSON.stringify(body),
   });
   if (!response.ok) throw new Error(`${path}: ${response.status} ${await response.text()}`);
@@ -59,7 +104,11 @@ async function pollForever() {
   let version = 0;
   for (;;) {
     try {
-      const response = await fetch(`/api/state?since=${version}&client=${client}`);
+      const response = await fetch(`/api/state?since=${version}&client=${client}`, { headers: withSession() });
+      if (response.status === 403) {
+        refuse('ZELKA はこのタブを受け付けません。ZELKA が表示した新しいアドレスを開いてください。');
+        return;
+      }
       if (!response.ok) throw new Error(`state: ${response.status}`);
       const state = await response.json();
       mark(`state v${state.version} received`);
@@ -182,7 +231,7 @@ function renderReport(request) {
   reportView.hidden = false;
   reportView.setAttribute('aria-label', request.title);
   document.getElementById('report-title').textContent = request.title;
-  reportFrame.src = request.url;
+  reportFrame.src = pageUrl(request.url);
   document.getElementById('report-print').focus();
 }
 
@@ -251,8 +300,9 @@ function showNotice(text, name, url) {
 
 // --- page frames and the bridge ---------------------------------------------------
 
+// The address of a program path ("FORM/A.HTM", "/PDF/x.pdf") for this session.
 function pageUrl(page) {
-  return '/' + page.split('/').map(encodeURIComponent).join('/');
+  return session.pages + page.replace(/^\//, '').split('/').map(encodeURIComponent).join('/');
 }
 
 // Shows a page in a frame and resolves once it has completely loaded.
@@ -783,16 +833,19 @@ function buildMessage(request) {
     iconFor(request.icon),
     element('p', { class: 'message-text' }, plainText(request.text))));
   const reply = (value) => () => answer(request.id, value);
+  // The default button has the focus, and Escape chooses it where it is いいえ.
+  const noByDefault = request.buttons === 'yesno' && request.default === 'no';
   const buttons = {
     ok: [['OK', reply('ok')]],
     okcancel: [['OK', reply('ok')], ['キャンセル', reply('cancel')]],
-    yesno: [['はい', reply('yes')], ['いいえ', reply('no')]],
+    yesno: [['はい', reply('yes')], ['いいえ', reply('no'), noByDefault ? { 'data-default': 'true' } : {}]],
   }[request.buttons];
   box.append(buttonRow(buttons));
   box.addEventListener('keydown', (event) => {
     if (event.key !== 'Escape') return;
     if (request.buttons === 'okcancel') answer(request.id, 'cancel');
     if (request.buttons === 'ok') answer(request.id, 'ok');
+    if (noByDefault) answer(request.id, 'no');
   });
   return box;
 }
@@ -865,7 +918,8 @@ function buildSave(request, previous) {
   };
   const openFolder = async (dir) => {
     try {
-      const response = await fetch(`/api/folder?request=${request.id}&dir=${encodeURIComponent(dir)}`);
+      const response = await fetch(`/api/folder?request=${request.id}&dir=${encodeURIComponent(dir)}`,
+        { headers: withSession() });
       if (!response.ok) return;
       const next = await response.json();
       if (next.error) {
@@ -1207,7 +1261,8 @@ function restoreFocus(box, previous) {
 }
 
 function focusFirst(container) {
-  const target = container.querySelector('.modal:not([inert]) input:not([hidden]), .nested button, .modal button:not(.close-button)');
+  const target = container.querySelector('.modal button[data-default]')
+    || container.querySelector('.modal:not([inert]) input:not([hidden]), .nested button, .modal button:not(.close-button)');
   if (target) target.focus();
 }
 
@@ -1263,4 +1318,9 @@ document.addEventListener('click', (event) => {
   if (!menuList.hidden && !event.target.closest('#entry-menu')) setMenuOpen(false);
 });
 
-pollForever();
+openSession().then((keys) => {
+  session = keys;
+  pollForever();
+}, (error) => {
+  refuse(error instanceof Refused ? error.message : 'ZELKA に接続できません。');
+});

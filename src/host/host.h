@@ -16,7 +16,9 @@
 namespace zelka {
 
 enum class Icon { kNone, kCritical, kExclamation, kInformation };
-enum class Buttons { kOk, kOkCancel, kYesNo };
+// kYesNoDefaultNo: はい and いいえ, with いいえ the default (it has the focus, and
+// Escape chooses it).
+enum class Buttons { kOk, kOkCancel, kYesNo, kYesNoDefaultNo };
 enum class Answer { kOk, kCancel, kYes, kNo };
 
 // The two windows of the program. Each shows one page in its frame.

@@ -7,10 +7,13 @@ namespace zelka {
 
 namespace {
 
-Answer FirstButton(Buttons buttons) {
+// The answer of a box nobody scripted: its default button.
+Answer DefaultButton(Buttons buttons) {
   switch (buttons) {
     case Buttons::kYesNo:
       return Answer::kYes;
+    case Buttons::kYesNoDefaultNo:
+      return Answer::kNo;
     case Buttons::kOk:
     case Buttons::kOkCancel:
       break;
@@ -30,7 +33,7 @@ PageElement* ScriptedHost::Element(View view, const std::string& name) {
 
 Answer ScriptedHost::ShowMessage(const std::string& text, Buttons buttons, Icon icon,
                                  const std::string& title) {
-  Answer answer = FirstButton(buttons);
+  Answer answer = DefaultButton(buttons);
   if (!answers_.empty()) {
     answer = answers_.front();
     answers_.pop_front();

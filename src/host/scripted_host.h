@@ -31,7 +31,8 @@ class ScriptedHost : public Host {
 
   // --- Script ---------------------------------------------------------------
   // Answers for the next message boxes, in order. A message box with no
-  // scripted answer gets its first button (OK or Yes) and is still recorded.
+  // scripted answer gets its default button (OK, or Yes unless the box makes
+  // No the default) and is still recorded.
   void QueueAnswer(Answer answer) { answers_.push_back(answer); }
   void QueueInput(std::optional<std::string> text) { inputs_.push_back(std::move(text)); }
   void QueueSavePath(std::string path) { save_paths_.push_back(std::move(path)); }

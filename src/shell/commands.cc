@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "output/blank_forms.h"
 #include "output/printed_reports.h"
@@ -11,6 +12,7 @@
 #include "shell/main_window.h"
 #include "store/store_startup.h"
 #include "util/piece.h"
+#include "util/utf8.h"
 
 namespace zelka {
 
@@ -115,9 +117,14 @@ bool AskQuitFromPage(App& app, const std::string&) {
 bool StartPageProgram(App& app, const std::string& line) {
   std::string error;
   auto argv = SplitProgramLine(line, &error);
-  if (argv && app.env().StartProgram(*argv, &error)) return true;
-  std::string program = argv ? argv->front() : line;
-  app.host().ShowMessage("次のプログラムを起動できませんでした: " + program + "\r\n" + error,
+  if (argv) {
+    Answer answer = app.host().ShowMessage(kExeQuestionHead + ShownCommandLine(line) + kExeQuestionTail,
+                                           Buttons::kYesNoDefaultNo, Icon::kExclamation);
+    if (answer != Answer::kYes || app.env().StartProgram(*argv, &error)) return true;
+  }
+  std::string program = ShownCommandLine(argv ? argv->front() : line);
+  app.host().ShowMessage("次のプログラムを起動できませんでした: " + program + "\r\n" +
+                             ShownCommandLine(error),
                          Buttons::kOk, Icon::kCritical);
   return true;
 }
@@ -216,6 +223,28 @@ bool HandleMainNavigation(App& app, const std::string& url, const std::string& p
   for (const auto& row : kNavigationTable)
     if (row.name == command->name) return row.action(app, command->argument);
   return true;
+}
+
+std::string ShownCommandLine(const std::string& line) {
+  std::string shown;
+  char escape[16];
+  for (size_t pos = 0; pos < line.size();) {
+    const size_t start = pos;
+    const char32_t c = NextChar(line, pos);
+    const bool malformed = c == 0xFFFD && pos == start + 1;
+    const bool reorders = c == 0x061C || c == 0x200E || c == 0x200F ||
+                          (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    if (malformed || c < 0x20 || c == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(line[start]));
+      shown += escape;
+    } else if ((c >= 0x80 && c < 0xA0) || reorders) {
+      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+      shown += escape;
+    } else {
+      shown.append(line, start, pos - start);
+    }
+  }
+  return shown;
 }
 
 std::optional<std::vector<std::string>> SplitProgramLine(const std::string& line,

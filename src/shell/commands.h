@@ -70,4 +70,14 @@ bool HandleMainNavigation(App& app, const std::string& url, const std::string& p
 std::optional<std::vector<std::string>> SplitProgramLine(const std::string& line,
                                                          std::string* error);
 
+// Before an "EXE" starts anything, the user sees its command line and is
+// asked, with いいえ the default: a page may start a program, never silently.
+inline constexpr const char kExeQuestionHead[] = "ページが次のプログラムを起動しようとしています。\r\n\r\n";
+inline constexpr const char kExeQuestionTail[] = "\r\n\r\n起動しますか？";
+
+// A command line as the user is shown it: control characters, bytes that are
+// no UTF-8 and the marks that reorder text (which could hide part of the
+// line) are written as escapes ("\x0A", "\u202E").
+std::string ShownCommandLine(const std::string& line);
+
 }  // namespace zelka

@@ -1,13 +1,19 @@
 #include "web/browser_host.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "store/entry_menus.h"
+#include "util/env.h"
 #include "web/trace.h"
 #include "web/web_channel.h"
 #include "web/web_server.h"
@@ -35,6 +41,7 @@ const char* ButtonsName(Buttons buttons) {
     case Buttons::kOkCancel:
       return "okcancel";
     case Buttons::kYesNo:
+    case Buttons::kYesNoDefaultNo:
       return "yesno";
     case Buttons::kOk:
       break;
@@ -63,6 +70,7 @@ Answer CancellingAnswer(Buttons buttons) {
     case Buttons::kOkCancel:
       return Answer::kCancel;
     case Buttons::kYesNo:
+    case Buttons::kYesNoDefaultNo:
       return Answer::kNo;
     case Buttons::kOk:
       break;
@@ -82,6 +90,7 @@ std::optional<Answer> ParseAnswer(const Json& value, Buttons buttons) {
       if (name == "cancel") return Answer::kCancel;
       break;
     case Buttons::kYesNo:
+    case Buttons::kYesNoDefaultNo:
       if (name == "yes") return Answer::kYes;
       if (name == "no") return Answer::kNo;
       break;
@@ -246,7 +255,38 @@ BrowserHost::BrowserHost(Options options)
   }
 }
 
-BrowserHost::~BrowserHost() { server_->Stop(); }
+BrowserHost::~BrowserHost() {
+  server_->Stop();
+  std::error_code ec;
+  if (!start_page_dir_.empty()) fs::remove_all(start_page_dir_, ec);
+}
+
+bool BrowserHost::OpenBrowser(Env& env, std::string* error) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::error_code ec;
+  std::string base = runtime && *runtime && fs::is_directory(runtime, ec) ? runtime : "/tmp";
+  std::string dir = base + "/zelka-XXXXXX";
+  if (!mkdtemp(dir.data())) {  // a folder of mode 0700
+    *error = "cannot create a folder in " + base + ": " + std::strerror(errno);
+    return false;
+  }
+  start_page_dir_ = dir;
+  const std::string page = dir + "/start.html";
+  const std::string url = StartUrl();
+  const std::string html =
+      "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\">\n"
+      "<meta http-equiv=\"refresh\" content=\"0; url=" + url + "\">\n"
+      "<title>ZELKA2.0 アセスメント表</title></head>\n"
+      "<body><p><a href=\"" + url + "\">ZELKA を開く</a></p></body></html>\n";
+  int fd = ::open(page.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  bool written = fd >= 0 && ::write(fd, html.data(), html.size()) == static_cast<ssize_t>(html.size());
+  if (fd >= 0) ::close(fd);
+  if (!written) {
+    *error = "cannot write " + page + ": " + std::strerror(errno);
+    return false;
+  }
+  return env.StartProgram({"xdg-open", page}, error);
+}
 
 bool BrowserHost::Start(std::string* error) { return server_->Start(options_.port, error); }
 std::string BrowserHost::StartUrl() const { return server_->StartUrl(); }
@@ -263,11 +303,13 @@ std::string BrowserHost::DefaultWebDir() {
 
 Answer BrowserHost::ShowMessage(const std::string& text, Buttons buttons, Icon icon,
                                 const std::string& title) {
-  int id = channel_->Open({{"kind", "message"},
-                           {"text", text},
-                           {"buttons", ButtonsName(buttons)},
-                           {"icon", IconName(icon)},
-                           {"title", title}});
+  Json box = {{"kind", "message"},
+              {"text", text},
+              {"buttons", ButtonsName(buttons)},
+              {"icon", IconName(icon)},
+              {"title", title}};
+  if (buttons == Buttons::kYesNoDefaultNo) box["default"] = "no";
+  int id = channel_->Open(box);
   Answer answer = CancellingAnswer(buttons);
   while (auto reply = channel_->Await(id)) {
     if (auto parsed = ParseAnswer(*reply, buttons)) {

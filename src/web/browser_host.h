@@ -18,6 +18,7 @@
 
 namespace zelka {
 
+class Env;
 class WebServer;
 class UiChannel;
 
@@ -40,9 +41,14 @@ class BrowserHost : public Host {
   // Binds 127.0.0.1 and starts serving on background threads. Returns false
   // with a message in *error when the port cannot be bound.
   bool Start(std::string* error = nullptr);
-  // "http://127.0.0.1:PORT/?token=…": the address to print and open.
+  // "http://127.0.0.1:PORT/?start=…": the address to print and open.
   std::string StartUrl() const;
   int Port() const;
+  // Starts the user's browser (xdg-open) on a page that sends it on to the
+  // start address. The page lies in a new folder only the user may read and
+  // goes with the host: the start code never appears on a command line,
+  // where every local user could read it. False with a message in *error.
+  bool OpenBrowser(Env& env, std::string* error);
 
   // Ends the program's wait: WaitEvent returns kShutdown and every blocked
   // call returns at once (a message box as its cancelling answer, a page load
@@ -110,6 +116,7 @@ class BrowserHost : public Host {
     long activity = 0;
   };
   std::optional<LoadedForm> loaded_forms_[2];
+  std::string start_page_dir_;  // the folder of the page OpenBrowser wrote
   std::unique_ptr<UiChannel> channel_;
   std::unique_ptr<WebServer> server_;
 };

@@ -66,7 +66,7 @@ int RunApplication(const CommandLine& command_line, std::ostream& out, std::ostr
     std::string url = host.StartUrl();
     out << url << std::endl;
     std::string failure;
-    if (!command_line.no_browser && DesktopPresent() && !env.StartProgram({"xdg-open", url}, &failure))
+    if (!command_line.no_browser && DesktopPresent() && !host.OpenBrowser(env, &failure))
       err << "zelka: cannot open the browser (" << failure << "); open " << url << std::endl;
   };
   StoreStartup store;

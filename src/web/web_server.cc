@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -21,13 +22,27 @@ using Json = nlohmann::json;
 
 namespace {
 
-constexpr const char* kCookieName = "zelka_token";
 // How long a state poll waits for a change before it answers anyway; the
 // answer doubles as the heartbeat that tells a live tab from a closed one.
 constexpr auto kPollWait = std::chrono::seconds(15);
-// Every open poll and every keep-alive connection holds a worker thread.
-constexpr size_t kWorkerThreads = 32;
 constexpr size_t kMaxBody = 8 * 1024 * 1024;
+
+// The content policies: this origin only. The shell runs no inline script or
+// style; the program directory's pages may (the main menu page has its own
+// script, the entry pages a handler on their form).
+constexpr char kShellPolicy[] =
+    "default-src 'self'; script-src 'self'; style-src 'self'; object-src 'self'; "
+    "base-uri 'self'; form-action 'self'; frame-ancestors 'none'";
+constexpr char kPagePolicy[] =
+    "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
+    "object-src 'self'; base-uri 'self'; form-action 'self'; frame-ancestors 'self'";
+
+constexpr char kReportPolicy[] =
+    "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'; "
+    "frame-ancestors 'self'";
+
+// The pattern of the page routes: "/p/" and the 64 hex digits of a page key.
+constexpr char kPageRoute[] = "/p/[0-9a-f]{64}";
 
 // Style sheets and scripts every page links: a tab may keep them for a
 // minute, so a page move fetches only the page itself.
@@ -40,27 +55,6 @@ std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
-}
-
-// Compares without stopping at the first difference, so the time taken says
-// nothing about how much of a guessed token was right.
-bool SameSecret(const std::string& a, const std::string& b) {
-  if (a.size() != b.size() || a.empty()) return false;
-  unsigned char diff = 0;
-  for (size_t i = 0; i < a.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
-  return diff == 0;
-}
-
-std::string CookieValue(const std::string& header, const std::string& name) {
-  std::istringstream in(header);
-  std::string part;
-  while (std::getline(in, part, ';')) {
-    size_t start = part.find_first_not_of(' ');
-    if (start == std::string::npos) continue;
-    part = part.substr(start);
-    if (part.compare(0, name.size() + 1, name + "=") == 0) return part.substr(name.size() + 1);
-  }
-  return "";
 }
 
 bool IsValidUtf8(const std::string& text) {
@@ -101,6 +95,12 @@ bool ReadWholeFile(const std::string& path, std::string* contents) {
   out << in.rdbuf();
   *contents = out.str();
   return true;
+}
+
+// JSON text of a value that may hold bytes that are no UTF-8 (a file name, a
+// decoded URL): those become U+FFFD instead of failing every later answer.
+std::string DumpText(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 void Refuse(httplib::Response& res, int status, const std::string& why) {
@@ -243,7 +243,7 @@ Json ListFolder(const std::string& dir) {
 
 }  // namespace
 
-std::optional<std::string> RefusalReason(const RequestFacts& request, const std::string& token,
+std::optional<std::string> RefusalReason(const RequestFacts& request, const Session& session,
                                          int port) {
   const std::string suffix = ":" + std::to_string(port);
   const std::string host = Lower(request.host);
@@ -254,9 +254,15 @@ std::optional<std::string> RefusalReason(const RequestFacts& request, const std:
     if (origin != "http://127.0.0.1" + suffix && origin != "http://localhost" + suffix)
       return "foreign Origin";
   }
-  if (!SameSecret(request.token, token) && !SameSecret(CookieValue(request.cookie, kCookieName), token))
-    return "missing or wrong access token";
-  return std::nullopt;
+  const std::string& path = request.path;
+  // The shell page and its files hold no data; the exchange checks its code.
+  if (path == "/" || path.rfind("/web/", 0) == 0 || path == "/api/session") return std::nullopt;
+  if (path.rfind("/api/", 0) == 0) {
+    if (session.IsSecret(request.session)) return std::nullopt;
+    return "missing or wrong session secret";
+  }
+  if (session.PagePath(path)) return std::nullopt;
+  return "missing or wrong page key";
 }
 
 std::optional<std::string> ResolveStaticPath(const std::string& url_path,
@@ -296,20 +302,6 @@ std::optional<std::string> ResolveStaticPath(const std::string& url_path,
   return std::nullopt;
 }
 
-std::string NewAccessToken() {
-  unsigned char bytes[32];
-  std::ifstream random("/dev/urandom", std::ios::binary);
-  if (!random.read(reinterpret_cast<char*>(bytes), sizeof bytes))
-    throw std::runtime_error("cannot read /dev/urandom for the access token");
-  static const char kHex[] = "0123456789abcdef";
-  std::string token;
-  for (unsigned char b : bytes) {
-    token += kHex[b >> 4];
-    token += kHex[b & 0xF];
-  }
-  return token;
-}
-
 std::string DraftKey(View view) { return view == View::kMain ? "mainDraft" : "entryDraft"; }
 
 bool KeepDraft(UiChannel& channel, const Json& body, std::string* why) {
@@ -332,12 +324,16 @@ bool KeepDraft(UiChannel& channel, const Json& body, std::string* why) {
   return true;
 }
 
-WebServer::WebServer(std::string app_dir, std::string web_dir, UiChannel& channel)
-    : app_dir_(std::move(app_dir)),
-      web_dir_(std::move(web_dir)),
-      channel_(channel),
-      token_(NewAccessToken()),
-      http_(std::make_unique<httplib::Server>()) {}
+WebServer::WebServer(std::string app_dir, std::string web_dir, UiChannel& channel,
+                     ConnectionLimits limits)
+    : app_dir_(std::move(app_dir)), web_dir_(std::move(web_dir)), channel_(channel) {
+  // A request that carries the session's credentials is served first.
+  http_ = std::make_unique<GuardedServer>(limits, [this](std::string_view head) {
+    std::string_view target = HeadTarget(head);
+    return session_.PagePath(target.substr(0, target.find('?'))).has_value() ||
+           session_.IsSecret(HeadField(head, kSessionHeader));
+  });
+}
 
 WebServer::~WebServer() { Stop(); }
 
@@ -347,69 +343,63 @@ void WebServer::PublishReport(int serial, std::string html) {
   report_html_ = std::move(html);
 }
 
-std::string WebServer::ReportPath(int serial) { return "/report/" + std::to_string(serial) + ".html"; }
+std::string WebServer::ReportPath(int serial) { return "report/" + std::to_string(serial) + ".html"; }
 
 std::string WebServer::StartUrl() const {
-  return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + token_;
+  return "http://127.0.0.1:" + std::to_string(port_) + "/?start=" + session_.StartCode();
 }
 
 bool WebServer::Start(int port, std::string* error) {
-  http_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
   http_->set_payload_max_length(kMaxBody);
-  // Answers go out at once: with Nagle's delay every reply that is written in
-  // more than one piece waits for the browser's delayed ACK (about 40 ms), and
-  // a page move takes several round trips.
-  http_->set_tcp_nodelay(true);
   Route();
-  if (port == 0) {
-    port_ = http_->bind_to_any_port("127.0.0.1");
-  } else if (http_->bind_to_port("127.0.0.1", port)) {
-    port_ = port;
-  } else {
-    port_ = -1;
-  }
+  port_ = http_->Bind(port);
   if (port_ <= 0) {
     if (error) *error = "127.0.0.1:" + std::to_string(port) + " を使用できません";
     port_ = 0;
     return false;
   }
-  thread_ = std::thread([this] {
-    http_->listen_after_bind();
-    listen_returned_ = true;
-  });
-  // The library's stop() does nothing until its listening loop has begun, so
-  // a stop that came sooner (a signal right at start-up) would leave that
-  // loop waiting in accept() for ever, and Stop() waiting for it. Start
-  // returns once the loop runs.
-  while (!http_->is_running() && !listen_returned_)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  http_->Serve();
+  serving_ = true;
   return true;
 }
 
 void WebServer::Stop() {
-  if (!thread_.joinable()) return;
+  if (!serving_) return;
+  serving_ = false;
   channel_.Shutdown();  // ends the open polls, so the workers can finish
   // Give an open tab the moment it needs to hear that the program has ended.
   if (channel_.ClientSeenWithin(std::chrono::seconds(30)))
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  http_->stop();
-  thread_.join();
+  http_->Shutdown();
 }
 
 void WebServer::Route() {
   // "same-origin" rather than "no-referrer": without a referrer policy that
   // allows it, a form posted in a page frame carries "Origin: null", which the
-  // gate would refuse.
+  // gate would refuse. It also keeps the page key out of every request to
+  // another origin (another port is another origin).
   http_->set_default_headers({{"Cache-Control", "no-store"},
                               {"X-Content-Type-Options", "nosniff"},
                               {"Referrer-Policy", "same-origin"},
-                              {"X-Frame-Options", "SAMEORIGIN"}});
+                              {"X-Frame-Options", "SAMEORIGIN"},
+                              {"Content-Security-Policy", kShellPolicy}});
 
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    RequestFacts facts{req.get_header_value("Host"), req.get_header_value("Origin"),
-                       req.get_header_value("Cookie"), req.get_param_value("token")};
-    if (auto why = RefusalReason(facts, token_, port_)) {
+    RequestFacts facts{req.get_header_value("Host"), req.get_header_value("Origin"), req.path,
+                       req.get_header_value(kSessionHeader)};
+    if (auto why = RefusalReason(facts, session_, port_)) {
       Refuse(res, 403, "Forbidden: " + *why);
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    // The library reads a chunked body without any limit, and unpacks a
+    // compressed one: the shell sends neither.
+    if (req.has_header("Transfer-Encoding")) {
+      Refuse(res, 411, "Length Required: a body needs a Content-Length");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    const std::string encoding = Lower(req.get_header_value("Content-Encoding"));
+    if (!encoding.empty() && encoding != "identity") {
+      Refuse(res, 415, "Unsupported Media Type: compressed bodies are not accepted");
       return httplib::Server::HandlerResponse::Handled;
     }
     // Answers go out uncompressed. The library compresses every text answer
@@ -422,24 +412,34 @@ void WebServer::Route() {
     return httplib::Server::HandlerResponse::Unhandled;
   });
 
-  // The start address: keep the token in a cookie and drop it from the
-  // address bar, so it does not linger in the history.
-  http_->Get("/", [this](const httplib::Request& req, httplib::Response& res) {
-    if (req.has_param("token")) {
-      res.set_header("Set-Cookie", std::string(kCookieName) + "=" + token_ +
-                                       "; Path=/; HttpOnly; SameSite=Strict");
-      res.set_redirect("/", 303);
-      return;
-    }
+  // The shell page, also for an address that carries a start code: the page
+  // exchanges the code itself, so a tab that merely fetches the address (a
+  // link preview) leaves it unused.
+  http_->Get("/", [this](const httplib::Request&, httplib::Response& res) {
     std::string page;
     if (!ReadWholeFile((fs::path(web_dir_) / "shell.html").string(), &page))
       return Refuse(res, 500, "shell.html is missing from " + web_dir_);
     res.set_content(page, "text/html; charset=utf-8");
   });
 
-  auto serve_file = [this](const httplib::Request& req, httplib::Response& res) {
-    TraceScope trace("serve " + req.path);
-    auto file = ResolveStaticPath(req.path, app_dir_, web_dir_);
+  http_->Post("/api/session", [this](const httplib::Request& req, httplib::Response& res) {
+    Json body = Json::parse(req.body, nullptr, false);
+    std::string code = body.is_object() && body.contains("start") && body["start"].is_string()
+                           ? body["start"].get<std::string>()
+                           : "";
+    std::string why;
+    auto keys = session_.Exchange(code, &why);
+    if (!keys) {
+      res.status = 403;
+      return res.set_content(Json{{"error", why}}.dump(), "application/json");
+    }
+    res.set_content(Json{{"secret", keys->secret}, {"pages", keys->pages}}.dump(),
+                    "application/json");
+  });
+
+  auto serve_file = [this](const std::string& path, httplib::Response& res) {
+    TraceScope trace("serve " + path);
+    auto file = ResolveStaticPath(path, app_dir_, web_dir_);
     std::string contents;
     if (!file || !ReadWholeFile(*file, &contents)) return Refuse(res, 404, "Not Found");
     res.set_content(contents, MimeType(*file, contents));
@@ -448,15 +448,28 @@ void WebServer::Route() {
       res.set_header("Cache-Control", "private, max-age=60");
     }
   };
+  http_->Get("/web/.*", [serve_file](const httplib::Request& req, httplib::Response& res) {
+    serve_file(req.path, res);
+  });
   // Pages are files: a form posted to a page shows the page, as a file URL did.
-  http_->Get("/(web|MainMenu|FORM|PDF)/.*", serve_file);
-  http_->Post("/(web|MainMenu|FORM)/.*", serve_file);
+  auto serve_page = [this, serve_file](const httplib::Request& req, httplib::Response& res) {
+    serve_file(session_.PagePath(req.path).value_or(""), res);
+    res.headers.erase("Content-Security-Policy");
+    res.set_header("Content-Security-Policy", kPagePolicy);
+  };
+  http_->Get(std::string(kPageRoute) + "/(MainMenu|FORM|PDF)/.*", serve_page);
+  http_->Post(std::string(kPageRoute) + "/(MainMenu|FORM)/.*", serve_page);
 
-  // The print preview's report, only while it is shown.
-  http_->Get("/report/([0-9]+)\\.html", [this](const httplib::Request& req, httplib::Response& res) {
+  // The print preview's report, only while it is shown: its own styles, and
+  // nothing that runs.
+  http_->Get(std::string(kPageRoute) + "/report/[0-9]+\\.html", [this](const httplib::Request& req,
+                                                                        httplib::Response& res) {
     std::lock_guard lock(report_mutex_);
-    if (report_html_.empty() || req.path != ReportPath(report_serial_)) return Refuse(res, 404, "Not Found");
+    if (report_html_.empty() || session_.PagePath(req.path) != "/" + ReportPath(report_serial_))
+      return Refuse(res, 404, "Not Found");
     res.set_content(report_html_, "text/html; charset=utf-8");
+    res.headers.erase("Content-Security-Policy");
+    res.set_header("Content-Security-Policy", kReportPolicy);
   });
 
   http_->Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
@@ -467,7 +480,7 @@ void WebServer::Route() {
     }
     Json state = channel_.Snapshot(since, kPollWait, req.get_param_value("client"));
     TraceScope trace("state dump");
-    res.set_content(state.dump(), "application/json");
+    res.set_content(DumpText(state), "application/json");
     if (TraceEnabled()) Trace("state of " + std::to_string(res.body.size()) + " bytes");
   });
 
@@ -518,7 +531,7 @@ void WebServer::Route() {
       return Refuse(res, 409, "Conflict: no save dialog is open");
     std::string dir = req.get_param_value("dir");
     if (dir.empty()) dir = request->value("dir", "/");
-    res.set_content(ListFolder(dir).dump(), "application/json");
+    res.set_content(DumpText(ListFolder(dir)), "application/json");
   });
 }
 

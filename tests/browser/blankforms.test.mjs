@@ -29,7 +29,7 @@ test('白紙様式 opens 空表出力 beside the main menu; its buttons open PDF
       assert.ok(await win.isVisible());
     }
     const served = await z.page.evaluate(async () => {
-      const r = await fetch('/PDF/CapSelect.pdf');
+      const r = await fetch(pageUrl('PDF/CapSelect.pdf'));
       return [r.status, r.headers.get('content-type')];
     });
     assert.deepEqual(served, [200, 'application/pdf']);

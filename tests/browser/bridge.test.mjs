@@ -4,24 +4,37 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { APP_TITLE, openZelka } from './zelka.mjs';
+import { APP_TITLE, openZelka, pagePath } from './zelka.mjs';
 
-// A main menu with extra links, a second page with a form, and a third page the form posts to.
+// A main menu with extra links (one asks to start a program that does not
+// exist), a second page with a form, and a third page the form posts to.
 function addLinks(appDir) {
   const menu = path.join(appDir, 'MainMenu', 'MainMenuFr.htm');
   const page = (id, more = '') => `<!DOCTYPE html><meta charset="utf-8"><title>${id}</title><p id="${id}">${id}</p>${more}`;
   writeFileSync(menu, readFileSync(menu, 'utf8').replace('</main>',
-    '</main><p><a id="hyo" href="Other.htm?HYO=1">hyo</a> <a id="top" href="Other.htm" target="_top">top</a></p>'));
+    '</main><p><a id="hyo" href="Other.htm?HYO=1">hyo</a> <a id="top" href="Other.htm" target="_top">top</a>'
+    + ' <a id="exe" href="MainMenuFr.htm?EXE=/nonexistent/viewer%20a.pdf">exe</a></p>'));
   writeFileSync(path.join(appDir, 'MainMenu', 'Other.htm'), page('other',
     '<form method="post" action="Posted.htm"><input name="q" value="あ"><button id="send">send</button></form>'));
   writeFileSync(path.join(appDir, 'MainMenu', 'Posted.htm'), page('posted'));
 }
 
-const mainFrameUrl = (page) => page.$eval('#frame-main', (f) => f.contentWindow.location.pathname);
+const mainFrameUrl = async (page) => pagePath(await page.$eval('#frame-main', (f) => f.contentWindow.location.pathname));
 
-test('frame navigations wait for the program; message boxes keep the windows beneath inert', async () => {
+test('frame navigations wait for the program; EXE asks first; message boxes keep the windows beneath inert', async () => {
   const z = await openZelka(addLinks);
   try {
+    // A page may still start a program, but never unasked: the command line
+    // is shown first, with いいえ the default (the scripted host covers はい).
+    await z.menu.locator('#exe').click();
+    const question = z.page.getByRole('dialog', { name: APP_TITLE });
+    assert.match(await question.locator('.message-text').innerText(), /\/nonexistent\/viewer a\.pdf\s+起動しますか/);
+    assert.equal(await z.page.evaluate(() => document.activeElement.textContent), 'いいえ');
+    await z.page.keyboard.press('Enter');
+    await question.waitFor({ state: 'detached' });
+    await z.page.waitForTimeout(500);
+    assert.equal(await z.page.getByRole('dialog').count(), 0, 'no attempt, so no "起動できませんでした"');
+
     await z.menu.locator('#hyo').click();
     await z.page.waitForTimeout(800);
     assert.equal(await mainFrameUrl(z.page), '/MainMenu/MainMenuFr.htm', 'HYO is cancelled');
@@ -54,9 +67,9 @@ test('frame navigations wait for the program; message boxes keep the windows ben
 test('pages built ahead keep out of the way and, once shown, are focused and guarded', async () => {
   const z = await openZelka();
   const entry = z.page.frameLocator('#frame-entry');
-  const builtPages = () => z.page.evaluate(() => Array.from(document.querySelectorAll('#view-entry iframe.ahead'))
+  const builtPages = async () => (await z.page.evaluate(() => Array.from(document.querySelectorAll('#view-entry iframe.ahead'))
     .filter((f) => f.contentDocument && f.contentDocument.readyState === 'complete')
-    .map((f) => new URL(f.src).pathname));
+    .map((f) => new URL(f.src).pathname))).map(pagePath);
   try {
     await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
     const name = entry.locator('[name="zlk_1_1"]');
@@ -89,7 +102,8 @@ test('pages built ahead keep out of the way and, once shown, are focused and gua
     // Only the new page's neighbours stay built.
     await z.page.waitForFunction(() => {
       const pages = Array.from(document.querySelectorAll('#view-entry iframe.ahead')).map((f) => new URL(f.src).pathname);
-      return pages.length === 2 && pages.includes('/FORM/UKETUKE1.HTM') && pages.includes('/FORM/UKETUKE3.HTM');
+      return pages.length === 2 && pages.some((p) => p.endsWith('/FORM/UKETUKE1.HTM'))
+        && pages.some((p) => p.endsWith('/FORM/UKETUKE3.HTM'));
     });
     assert.deepEqual((await builtPages()).sort(), ['/FORM/UKETUKE1.HTM', '/FORM/UKETUKE3.HTM']);
 

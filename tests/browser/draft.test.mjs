@@ -1,7 +1,6 @@
 // A pending edit on an entry page outlives its tab: the values typed, and
-// those the program filled in, are kept by the program and put back when a
-// new tab or a reload shows the page again; storing the page or moving on
-// drops them.
+// those the program filled in, are kept by the program and put back when the
+// tab comes back or reloads; storing the page or moving on drops them.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -31,12 +30,18 @@ test('values on an entry page survive a closed tab and a reload, and go once the
     await field(z.page, 'zlk_1_1').fill('ヤマダ タロウ');
     await field(z.page, 'zlk_1_2').selectOption('2');
     await keptByProgram(z.page, 'zlk_1_1', 'ヤマダ タロウ');
+    const session = await z.page.evaluate(() => sessionStorage.getItem('zelka-session'));
     await z.context.close();
 
-    // A new tab shows the page with what was typed; so does a reload, with the latest value.
+    // The tab brought back (the browser restores its session storage, and
+    // with it the tab's session) shows the page with what was typed; so does
+    // a reload, with the latest value.
     const context = await z.context.browser().newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
+    await context.addInitScript((value) => {
+      if (window === window.top) sessionStorage.setItem('zelka-session', value);
+    }, session);
     const page = await context.newPage();
-    await page.goto(z.zelka.url);
+    await page.goto(`${z.zelka.origin}/`);
     await settled(page, 'UKETUKE1');
     assert.equal(await field(page, 'zlk_整理番号').inputValue(), '301');
     assert.equal(await field(page, 'zlk_1_2').inputValue(), '2');

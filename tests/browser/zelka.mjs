@@ -49,7 +49,7 @@ export async function startZelka(prepare = () => {}, env = {}) {
   return {
     url,
     origin: new URL(url).origin,
-    token: new URL(url).searchParams.get('token'),
+    start: new URL(url).searchParams.get('start'),
     appDir,
     exited,
     stderr: () => stderr,
@@ -89,6 +89,10 @@ export async function openZelka(prepare, env) {
     },
   };
 }
+
+// A frame's path without the session's page prefix ("/p/<key>"):
+// "/MainMenu/MainMenuFr.htm".
+export const pagePath = (pathname) => pathname.replace(/^\/p\/[0-9a-f]{64}/, '');
 
 // Sets the main menu page's status text, as its buttons do.
 export async function setMainStatus(page, text) {

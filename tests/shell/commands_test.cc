@@ -145,24 +145,52 @@ TEST_F(CommandTest, EveryNavigationIsAnsweredOnce) {
   EXPECT_EQ(host.messages.size(), 1u);
 }
 
-TEST_F(CommandTest, ExeStartsTheProgramDirectlyOrSaysWhyNot) {
-  app.HandleEvent(Navigation(View::kMain, kMenuUrl + "?EXE=%22/opt/care%20tools/view%22%20a.pdf;reboot"s, "", 1));
+// A page may start a program, but only once the user has seen the command
+// line and said はい; いいえ is the default, so a box nobody answers starts
+// nothing. A line that names no program is reported without asking.
+TEST_F(CommandTest, ExeAsksFirstThenStartsTheProgramDirectlyOrSaysWhyNot) {
+  const std::string url = kMenuUrl + "?EXE=%22/opt/care%20tools/view%22%20a.pdf;reboot"s;
+  app.HandleEvent(Navigation(View::kMain, url, "", 1));
+  EXPECT_TRUE(env.started_programs.empty());
+  host.QueueAnswer(Answer::kYes);
+  app.HandleEvent(Navigation(View::kMain, url, "", 2));
   ASSERT_EQ(env.started_programs.size(), 1u);
   EXPECT_EQ(env.started_programs[0], (std::vector<std::string>{"/opt/care tools/view", "a.pdf;reboot"}));
-  EXPECT_TRUE(host.messages.empty());
-  EXPECT_EQ(host.navigation_replies, (Replies{{1, true}}));
+  ASSERT_EQ(host.messages.size(), 2u);
+  for (const auto& box : host.messages) {
+    EXPECT_EQ(box.text, kExeQuestionHead + "\"/opt/care tools/view\" a.pdf;reboot"s + kExeQuestionTail);
+    EXPECT_EQ(box.buttons, Buttons::kYesNoDefaultNo);
+  }
+  EXPECT_EQ(host.messages[0].answer, Answer::kNo);
+  EXPECT_EQ(host.navigation_replies, (Replies{{1, true}, {2, true}}));
 
   env.FailNth(EnvOp::kStartProgram, 2);
-  app.HandleEvent(Navigation(View::kMain, kMenuUrl + "?EXE=viewer%20x"s, "", 2));
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].text.find("起動できませんでした: viewer"), std::string::npos) << host.messages[0].text;
-  EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
-  app.HandleEvent(Navigation(View::kMain, kMenuUrl + "?EXE=%22unclosed"s, "", 3));
-  ASSERT_EQ(host.messages.size(), 2u);
-  EXPECT_NE(host.messages[1].text.find("引用符"), std::string::npos) << host.messages[1].text;
-  app.HandleEvent(Navigation(View::kMain, kMenuUrl + "?EXE"s, "", 4));
-  EXPECT_EQ(host.messages.size(), 3u);
+  host.QueueAnswer(Answer::kYes);
+  app.HandleEvent(Navigation(View::kMain, kMenuUrl + "?EXE=viewer%20x"s, "", 3));
+  ASSERT_EQ(host.messages.size(), 4u);
+  EXPECT_NE(host.messages[3].text.find("起動できませんでした: viewer"), std::string::npos) << host.messages[3].text;
+  EXPECT_EQ(host.messages[3].icon, Icon::kCritical);
+  app.HandleEvent(Navigation(View::kMain, kMenuUrl + "?EXE=%22unclosed"s, "", 4));
+  ASSERT_EQ(host.messages.size(), 5u);
+  EXPECT_NE(host.messages[4].text.find("引用符"), std::string::npos) << host.messages[4].text;
+  app.HandleEvent(Navigation(View::kMain, kMenuUrl + "?EXE"s, "", 5));
+  EXPECT_EQ(host.messages.size(), 6u);
   EXPECT_EQ(env.Calls(EnvOp::kStartProgram), 2);
+}
+
+TEST(NavigationCommandTest, TheCommandLineIsShownWithNothingHidden) {
+  struct Case {
+    std::string line, shown;
+  } cases[] = {
+      {"viewer \"my file.pdf\"", "viewer \"my file.pdf\""},
+      {"メモ帳 記録.txt", "メモ帳 記録.txt"},
+      {"safe\r\n\r\nrm -rf ~", "safe\\x0D\\x0A\\x0D\\x0Arm -rf ~"},
+      {"a\tb\x7f", "a\\x09b\\x7F"},
+      {"x\xff\xe3\x83", "x\\xFF\\xE3\\x83"},
+      {"fdp.\xe2\x80\xae" "exe", "fdp.\\u202Eexe"},  // a right-to-left override
+      {"\xc2\x85", "\\u0085"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ShownCommandLine(c.line), c.shown) << c.line;
 }
 
 // --- Commands on a store ---------------------------------------------------------

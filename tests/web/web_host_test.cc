@@ -10,7 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "util/fake_env.h"
 #include "web/browser_host.h"
+#include "web/session.h"
 #include "support/temp_dir.h"
 
 namespace zelka {
@@ -33,13 +35,18 @@ class BrowserHostTest : public ::testing::Test {
     ASSERT_TRUE(host_->Start());
     client_ = std::make_unique<httplib::Client>("127.0.0.1", host_->Port());
     client_->set_read_timeout(20, 0);
-    token_ = host_->StartUrl().substr(host_->StartUrl().find("token=") + 6);
-    cookie_ = {{"Cookie", "zelka_token=" + token_}};
+    const std::string url = host_->StartUrl();
+    auto keys = client_->Post("/api/session", Json{{"start", url.substr(url.find("?start=") + 7)}}.dump(),
+                              "application/json");
+    ASSERT_TRUE(keys && keys->status == 200);
+    secret_ = Json::parse(keys->body)["secret"];
+    pages_ = Json::parse(keys->body)["pages"];
+    session_ = {{kSessionHeader, secret_}};
   }
 
   // The state as a tab polling since `since` sees it.
   Json State(long since = 0) {
-    auto res = client_->Get(("/api/state?client=t&since=" + std::to_string(since)).c_str(), cookie_);
+    auto res = client_->Get(("/api/state?client=t&since=" + std::to_string(since)).c_str(), session_);
     return res && res->status == 200 ? Json::parse(res->body) : Json();
   }
   // The first open request of the kind (that satisfies `wanted`) as a tab sees it.
@@ -67,7 +74,7 @@ class BrowserHostTest : public ::testing::Test {
   }
 
   int Post(const std::string& path, const Json& body, httplib::Headers headers = {}) {
-    if (headers.empty()) headers = cookie_;
+    if (headers.empty()) headers = session_;
     auto res = client_->Post(path.c_str(), headers, body.dump(), "application/json");
     return res ? res->status : -1;
   }
@@ -94,38 +101,36 @@ class BrowserHostTest : public ::testing::Test {
   testing::TempDir app_, web_, files_;
   std::unique_ptr<BrowserHost> host_;
   std::unique_ptr<httplib::Client> client_;
-  std::string token_;
-  httplib::Headers cookie_;
+  std::string secret_, pages_;  // pages_: "/p/<page key>/"
+  httplib::Headers session_;
 };
 
-TEST_F(BrowserHostTest, StartUrlTradesTheTokenForAStrictCookie) {
-  EXPECT_EQ(host_->StartUrl().rfind("http://127.0.0.1:" + std::to_string(host_->Port()) + "/?token=", 0), 0u);
-  auto refused = client_->Get("/");
-  ASSERT_TRUE(refused);
-  EXPECT_EQ(refused->status, 403);
-
-  auto start = client_->Get(("/?token=" + token_).c_str());
-  ASSERT_TRUE(start);
-  EXPECT_EQ(start->status, 303);
-  std::string cookie = start->get_header_value("Set-Cookie");
-  EXPECT_NE(cookie.find("zelka_token=" + token_), std::string::npos);
-  EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
-  EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
-
-  auto shell = client_->Get("/", cookie_);
-  ASSERT_TRUE(shell);
-  EXPECT_EQ(shell->status, 200);
-  EXPECT_EQ(shell->body, "<title>shell</title>");
-  auto page = client_->Get("/MainMenu/MainMenuFr.htm", cookie_);
-  ASSERT_TRUE(page);
-  EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+// The browser is started on a private page that sends it on to the start
+// address: the start code is on no command line.
+TEST_F(BrowserHostTest, TheBrowserIsStartedOnAPrivatePageNotOnTheAddress) {
+  FaultInjectingEnv env;
+  std::string error;
+  ASSERT_TRUE(host_->OpenBrowser(env, &error)) << error;
+  ASSERT_EQ(env.started_programs.size(), 1u);
+  const auto& argv = env.started_programs[0];
+  ASSERT_EQ(argv.size(), 2u);
+  EXPECT_EQ(argv[0], "xdg-open");
+  EXPECT_EQ(argv[1].find("start="), std::string::npos);
+  const fs::path page = argv[1];
+  EXPECT_EQ(fs::status(page).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(page.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+  std::ifstream in(page);
+  std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(html.find("url=" + host_->StartUrl() + "\""), std::string::npos) << html;
+  host_.reset();
+  EXPECT_FALSE(fs::exists(page.parent_path()));
 }
 
 TEST_F(BrowserHostTest, RefusedRequestsSendNoEvents) {
   Json status = {{"type", "status"}, {"view", "main"}, {"text", "?QUIT"}};
-  EXPECT_EQ(Post("/api/event", status, {{"Cookie", "zelka_token=wrong"}}), 403);
-  EXPECT_EQ(Post("/api/event", status, {{"Cookie", "zelka_token=" + token_}, {"Origin", "http://evil.example"}}), 403);
-  EXPECT_EQ(Post("/api/event", status, {{"Cookie", "zelka_token=" + token_}, {"Host", "evil.example"}}), 403);
+  EXPECT_EQ(Post("/api/event", status, {{kSessionHeader, "wrong"}}), 403);
+  EXPECT_EQ(Post("/api/event", status, {{kSessionHeader, secret_}, {"Origin", "http://evil.example"}}), 403);
+  EXPECT_EQ(Post("/api/event", status, {{kSessionHeader, secret_}, {"Host", "evil.example"}}), 403);
   EXPECT_EQ(Post("/api/event", {{"type", "menu"}, {"item", "IDM_Format"}}), 400);
   EXPECT_EQ(Post("/api/event", {{"type", "status"}, {"view", "side"}}), 400);
   EXPECT_EQ(Post("/api/event", status), 200);
@@ -142,16 +147,18 @@ TEST_F(BrowserHostTest, ReportIsServedUntilTheUserGoesBack) {
   auto shown = std::async(std::launch::async, [&] { host_->ShowReport({"CAP一覧表", "<p>report</p>"}); });
   Json request = AwaitRequest("report");
   EXPECT_EQ(request["title"], "CAP一覧表");
-  const std::string url = request["url"];
-  auto served = client_->Get(url.c_str(), cookie_);
+  const std::string page = request["url"], url = pages_ + page;
+  auto served = client_->Get(url.c_str());
   ASSERT_TRUE(served);
   EXPECT_EQ(served->body, "<p>report</p>");
-  EXPECT_EQ(client_->Get(url.c_str())->status, 403);
+  EXPECT_EQ(served->get_header_value("Content-Security-Policy").rfind("default-src 'none'", 0), 0u)
+      << "nothing in a report runs";
+  EXPECT_EQ(client_->Get(("/p/" + std::string(64, '0') + "/" + page).c_str())->status, 403);
   EXPECT_EQ(Answer(request, {{"print", true}}), 200);  // anything but "back" keeps it open
   EXPECT_EQ(shown.wait_for(200ms), std::future_status::timeout);
   EXPECT_EQ(Answer(request, {{"back", true}}), 200);
   shown.get();
-  EXPECT_EQ(client_->Get(url.c_str(), cookie_)->status, 404);
+  EXPECT_EQ(client_->Get(url.c_str())->status, 404);
 }
 
 TEST_F(BrowserHostTest, MessageBoxWaitsForOneOfItsOwnButtons) {
@@ -188,12 +195,13 @@ TEST_F(BrowserHostTest, SharedFilesMayBeKeptPagesNotAndNothingIsCompressed) {
   std::string page = "<!DOCTYPE html><form>";
   for (int i = 0; i < 2000; ++i) page += "<input name=\"zlk_" + std::to_string(i) + "\">";
   std::ofstream(app_.Child("FORM/B.HTM")) << page;
-  httplib::Headers offered = cookie_;
+  httplib::Headers offered = session_;
   offered.emplace("Accept-Encoding", "gzip, deflate, br, zstd");
   client_->set_decompress(false);
   for (const auto& [path, cache] : std::vector<std::pair<std::string, std::string>>{
-           {"/FORM/form.css", "private, max-age=60"}, {"/FORM/form.js", "private, max-age=60"},
-           {"/FORM/B.HTM", "no-store"}, {"/MainMenu/MainMenuFr.htm", "no-store"}, {"/api/state?client=t&since=0", ""}}) {
+           {pages_ + "FORM/form.css", "private, max-age=60"}, {pages_ + "FORM/form.js", "private, max-age=60"},
+           {pages_ + "FORM/B.HTM", "no-store"}, {pages_ + "MainMenu/MainMenuFr.htm", "no-store"},
+           {"/api/state?client=t&since=0", ""}}) {
     auto res = client_->Get(path, offered);
     ASSERT_TRUE(res && res->status == 200) << path;
     if (!cache.empty()) {
@@ -201,7 +209,7 @@ TEST_F(BrowserHostTest, SharedFilesMayBeKeptPagesNotAndNothingIsCompressed) {
       EXPECT_EQ(res->get_header_value_count("Cache-Control"), 1u) << path;
     }
     EXPECT_FALSE(res->has_header("Content-Encoding")) << path;
-    if (path == "/FORM/B.HTM") {
+    if (path == pages_ + "FORM/B.HTM") {
       EXPECT_EQ(res->body, page);
     }
   }
@@ -371,7 +379,7 @@ TEST_F(BrowserHostTest, FormRoundTrips) {
 }
 
 TEST_F(BrowserHostTest, NavigationRequestsAreNumberedAndAnsweredThroughTheState) {
-  auto res = client_->Post("/api/event", cookie_,
+  auto res = client_->Post("/api/event", session_,
                            Json{{"type", "navigate"}, {"view", "main"}, {"url", "http://x/?EXE=calc"},
                                 {"post", "a=1"}}.dump(), "application/json");
   ASSERT_TRUE(res);
@@ -381,7 +389,7 @@ TEST_F(BrowserHostTest, NavigationRequestsAreNumberedAndAnsweredThroughTheState)
   EXPECT_EQ(event.id, id);
   EXPECT_EQ(event.post_data, "a=1");
   host_->ReplyNavigation(id, false);
-  auto state = Json::parse(client_->Get("/api/state?since=0", cookie_)->body);
+  auto state = Json::parse(client_->Get("/api/state?since=0", session_)->body);
   EXPECT_EQ(state["navigationReplies"][std::to_string(id)], false);
 }
 
@@ -436,7 +444,7 @@ TEST_F(BrowserHostTest, AWindowThatIsNotModalSendsItsButtonsThroughTheEventQueue
     }
     void OnEvent(const DialogEvent&, Host&) override {}
   } panel;
-  auto state = [&] { return Json::parse(client_->Get("/api/state?since=0", cookie_)->body); };
+  auto state = [&] { return Json::parse(client_->Get("/api/state?since=0", session_)->body); };
   host_->ShowModeless(panel);
   Json shown = state()["windows"];
   ASSERT_EQ(shown.size(), 1u);
@@ -469,12 +477,12 @@ TEST_F(BrowserHostTest, AWindowThatIsNotModalSendsItsButtonsThroughTheEventQueue
   ASSERT_EQ(documents.size(), 1u);
   EXPECT_EQ(documents[0]["path"], "PDF/UKETUKE.pdf");
   EXPECT_EQ(documents[0]["client"], "tab1");
-  auto pdf = client_->Get("/PDF/UKETUKE.pdf", cookie_);
+  auto pdf = client_->Get(pages_ + "PDF/UKETUKE.pdf");
   ASSERT_TRUE(pdf);
   EXPECT_EQ(pdf->status, 200);
   EXPECT_EQ(pdf->get_header_value("Content-Type"), "application/pdf");
-  EXPECT_EQ(client_->Get("/PDF/other.pdf", cookie_)->status, 404);
-  EXPECT_EQ(client_->Get("/PDF/UKETUKE.pdf")->status, 403);  // behind the session check
+  EXPECT_EQ(client_->Get(pages_ + "PDF/other.pdf")->status, 404);
+  EXPECT_EQ(client_->Get("/PDF/UKETUKE.pdf", session_)->status, 403);  // only under the page key
 
   host_->CloseModeless(panel);
   EXPECT_TRUE(state()["windows"].empty());
@@ -483,7 +491,7 @@ TEST_F(BrowserHostTest, AWindowThatIsNotModalSendsItsButtonsThroughTheEventQueue
 TEST_F(BrowserHostTest, SaveDialogAsksBeforeOverwriting) {
   std::string existing = files_.Child("kento.rtf");
   std::ofstream(existing) << "old";
-  EXPECT_EQ(client_->Get("/api/folder?request=1", cookie_)->status, 409);  // no dialog open
+  EXPECT_EQ(client_->Get("/api/folder?request=1", session_)->status, 409);  // no dialog open
 
   auto chosen = std::async(std::launch::async, [&] {
     return host_->ShowSaveDialog({"作成するファイル名を指定してください。",
@@ -492,7 +500,7 @@ TEST_F(BrowserHostTest, SaveDialogAsksBeforeOverwriting) {
   Json dialog = AwaitRequest("save");
   EXPECT_EQ(dialog["types"][0]["patterns"][0], "*.rtf");
   EXPECT_EQ(dialog["types"][1]["label"], "すべてのファイル");
-  auto listing = client_->Get(("/api/folder?request=" + std::to_string(dialog["id"].get<int>())).c_str(), cookie_);
+  auto listing = client_->Get(("/api/folder?request=" + std::to_string(dialog["id"].get<int>())).c_str(), session_);
   ASSERT_TRUE(listing);
   EXPECT_EQ(Json::parse(listing->body)["entries"][0]["name"], "kento.rtf");
 
