@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cap/batch.h"
+#include "output/report_batch.h"
 #include "output/worksheet_batch.h"
 #include "web/run_application.h"
 #include "shell/cli.h"
@@ -38,6 +39,9 @@ int RunBatch(const CommandLine& command_line, const std::string& app_dir) {
   if (!zelka::ClaimProgramDirectory(app_dir, lock, std::cerr)) return zelka::kExitFailure;
   if (command_line.mode == CommandLine::Mode::kVerify)
     return zelka::RunVerifyCommand(app_dir, command_line.out, std::cout, std::cerr);
+  if (command_line.mode == CommandLine::Mode::kReport)
+    return zelka::RunReportCommand(app_dir, command_line.form, command_line.record_number,
+                                   command_line.reference_date, command_line.out, std::cout, std::cerr);
   return zelka::RunWorksheetCommand(app_dir, command_line.record_number, command_line.reference_date,
                                     command_line.out, std::cout, std::cerr);
 }
@@ -61,6 +65,7 @@ int main(int argc, char** argv) {
       return RunInit(zelka::ProgramDirectory(*command_line));
     case CommandLine::Mode::kVerify:
     case CommandLine::Mode::kWorksheet:
+    case CommandLine::Mode::kReport:
       return RunBatch(*command_line, zelka::ProgramDirectory(*command_line));
   }
   return zelka::kExitUsage;

@@ -140,12 +140,15 @@ function render(state) {
   lastState = state;
   const requests = state.requests || [];
   renderViews(state.views, requests);
+  renderReport(requests.find((r) => r.kind === 'report'));
   renderEntryMenu(state.entryMenu);
   renderProgress(state.progress);
   renderWindows(state.windows || []);
   renderDocuments(state.documents || []);
   renderModals(requests.filter((r) => MODAL_KINDS.has(r.kind)));
-  for (const request of requests) if (!MODAL_KINDS.has(request.kind)) runPageOperation(request);
+  for (const request of requests) {
+    if (!MODAL_KINDS.has(request.kind) && request.kind !== 'report') runPageOperation(request);
+  }
   settleNavigations(state.navigationReplies || {});
 }
 
@@ -202,6 +205,65 @@ function renderProgress(progress) {
   bar.value = Math.min(progress.done, progress.total);
   panel.querySelector('.progress-count').textContent = `${progress.done} / ${progress.total}`;
 }
+
+// --- the print preview ------------------------------------------------------------
+
+const reportView = document.getElementById('view-report');
+const reportFrame = document.getElementById('frame-report');
+let reportShown = null;  // the preview request this tab shows
+
+// While the program shows a report, it takes the main window's place (the
+// windows below stay as they are) until the user goes back to the menu.
+function renderReport(request) {
+  // The preview covers the windows that are not modal too, until it is left.
+  windowsHolder.hidden = !!request;
+  if (!request) {
+    if (reportShown === null) return;
+    reportShown = null;
+    reportView.hidden = true;
+    reportFrame.src = 'about:blank';
+    frames.main.focus();
+    return;
+  }
+  for (const view of ['main', 'entry']) document.getElementById(`view-${view}`).hidden = true;
+  document.title = request.title;
+  if (reportShown && reportShown.id === request.id) return;
+  reportShown = request;
+  reportView.hidden = false;
+  reportView.setAttribute('aria-label', request.title);
+  document.getElementById('report-title').textContent = request.title;
+  reportFrame.src = pageUrl(request.url);
+  document.getElementById('report-print').focus();
+}
+
+function printReport() {
+  if (reportShown) reportFrame.contentWindow.print();
+}
+
+function leaveReport() {
+  if (reportShown) answer(reportShown.id, { back: true });
+}
+
+function onReportKey(event) {
+  if (!reportShown) return;
+  if (event.key === 'Escape') {
+    event.preventDefault();
+    leaveReport();
+  } else if ((event.ctrlKey || event.metaKey) && event.key.toLowerCase() === 'p') {
+    event.preventDefault();
+    printReport();
+  }
+}
+
+document.getElementById('report-print').addEventListener('click', printReport);
+document.getElementById('report-back').addEventListener('click', leaveReport);
+document.addEventListener('keydown', onReportKey);
+// The keys work with the focus in the report too.
+reportFrame.addEventListener('load', () => {
+  try {
+    reportFrame.contentDocument.addEventListener('keydown', onReportKey);
+  } catch (error) { /* nothing loaded */ }
+});
 
 // Documents the program opened. The tab whose click asked for one opens it in
 // a new tab (the click still counts as the user's gesture, so the popup is

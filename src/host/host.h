@@ -51,6 +51,13 @@ struct SaveDialogSpec {
   std::string file_name;
 };
 
+// A printed report as the print preview shows it: one self-contained HTML
+// document of A4 sheets, and the preview window's title.
+struct ReportView {
+  std::string title;
+  std::string html;
+};
+
 // Something the user did, delivered to the application's main loop.
 struct UiEvent {
   enum class Kind {
@@ -113,6 +120,11 @@ class Host {
   // The main loop's input: blocks until the user does something.
   virtual UiEvent WaitEvent() = 0;
   virtual void ReplyNavigation(int id, bool proceed) = 0;
+
+  // Shows a report in the print preview: the main window, maximised and
+  // titled with the report's title, with a print button (A4 portrait) and a
+  // way back to the menu. Returns when the user has gone back.
+  virtual void ShowReport(const ReportView& report) = 0;
 
   // Windows that are not modal: shown beside the main and entry windows
   // while the main loop goes on. A click, key or close in one arrives through

@@ -57,6 +57,7 @@ class ScriptedHost : public Host {
   std::vector<std::string> dialogs_shown;  // captions
   std::vector<std::string> navigations;    // "main:MainMenu/MainMenuFr.htm", "entry:FORM/A.HTM"
   std::vector<std::string> opened_documents;
+  std::vector<ReportView> reports;  // previews shown, each left at once
   bool open_document_result = true;         // what OpenDocument answers
   std::vector<std::string> windows_shown;   // captions, each time a window is shown
   std::vector<std::string> windows_open;    // captions of the windows shown and not closed
@@ -98,6 +99,7 @@ class ScriptedHost : public Host {
   void ReplyNavigation(int id, bool proceed) override {
     navigation_replies.emplace_back(id, proceed);
   }
+  void ShowReport(const ReportView& report) override { reports.push_back(report); }
   void ShowModeless(const Dialog& window) override;
   void CloseModeless(const Dialog& window) override;
   bool OpenDocument(const std::string& path) override {

@@ -1,5 +1,6 @@
 #include "shell/cli.h"
 
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <set>
@@ -20,6 +21,7 @@ constexpr ModeName kModes[] = {
     {"init", Mode::kInit},
     {"verify", Mode::kVerify},
     {"worksheet", Mode::kWorksheet},
+    {"report", Mode::kReport},
 };
 
 // What each option means and in which modes it is allowed or required.
@@ -79,15 +81,26 @@ std::string StoreDate(CommandLine& cl, const std::string& v) {
   return "";
 }
 
+std::string StoreForm(CommandLine& cl, const std::string& v) {
+  auto form = ParseReportForm(v);
+  if (!form) return "--form needs intake, assessment or cap-list, not \"" + v + "\"";
+  cl.form = *form;
+  return "";
+}
+
 const OptionDef kOptions[] = {
-    {"--app-dir", true, {Mode::kRun, Mode::kInit, Mode::kVerify, Mode::kWorksheet},
-     {Mode::kInit, Mode::kVerify, Mode::kWorksheet}, StoreAppDir},
+    {"--app-dir", true, {Mode::kRun, Mode::kInit, Mode::kVerify, Mode::kWorksheet, Mode::kReport},
+     {Mode::kInit, Mode::kVerify, Mode::kWorksheet, Mode::kReport}, StoreAppDir},
     {"--port", true, {Mode::kRun}, {}, StorePort},
     {"--no-browser", false, {Mode::kRun}, {}, StoreNoBrowser},
-    {"--out", true, {Mode::kVerify, Mode::kWorksheet}, {Mode::kVerify, Mode::kWorksheet}, StoreOut},
-    {"--id", true, {Mode::kWorksheet}, {Mode::kWorksheet}, StoreId},
-    {"--date", true, {Mode::kWorksheet}, {Mode::kWorksheet}, StoreDate},
+    {"--form", true, {Mode::kReport}, {Mode::kReport}, StoreForm},
+    {"--out", true, {Mode::kVerify, Mode::kWorksheet, Mode::kReport}, {Mode::kVerify, Mode::kWorksheet, Mode::kReport},
+     StoreOut},
+    {"--id", true, {Mode::kWorksheet, Mode::kReport}, {Mode::kWorksheet, Mode::kReport}, StoreId},
+    {"--date", true, {Mode::kWorksheet, Mode::kReport}, {Mode::kWorksheet}, StoreDate},
 };
+
+
 
 bool Contains(std::initializer_list<Mode> modes, Mode mode) {
   for (Mode m : modes)
@@ -148,6 +161,21 @@ bool ParseOptions(const std::vector<std::string>& args, size_t first, CommandLin
   return true;
 }
 
+// What the report options must say together: a date for the assessment,
+// none for the intake sheet, and an output file the report can be written as.
+bool CheckReport(const CommandLine& cl, std::string* error) {
+  bool dated = !cl.reference_date.IsZero();
+  if (cl.form == ReportForm::kAssessment && !dated)
+    return Fail(error, "zelka report: --date is required for --form assessment");
+  if (cl.form == ReportForm::kIntake && dated)
+    return Fail(error, "zelka report: --date cannot be used with --form intake");
+  std::string ext = std::filesystem::path(cl.out).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext != ".html" && ext != ".pdf")
+    return Fail(error, "zelka report: --out needs a file name ending in .html or .pdf, not \"" + cl.out + "\"");
+  return true;
+}
+
 }  // namespace
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
@@ -171,6 +199,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     first = 1;
   }
   if (!ParseOptions(args, first, cl, error)) return std::nullopt;
+  if (cl.mode == Mode::kReport && !CheckReport(cl, error)) return std::nullopt;
   return cl;
 }
 
@@ -200,6 +229,14 @@ std::string UsageText() {
          "  zelka worksheet --app-dir DIR --id N --date YYYY-MM-DD --out FILE\n"
          "      Runs the CAP selection for the assessment of record number N on\n"
          "      reference date YYYY-MM-DD and writes its CAP review worksheet to FILE.\n"
+         "  zelka report --app-dir DIR --form intake|assessment|cap-list --id N\n"
+         "               [--date YYYY-MM-DD] --out FILE\n"
+         "      Stages record number N as the print command does and writes the\n"
+         "      printed report: the intake sheet, the assessment of reference date\n"
+         "      YYYY-MM-DD (--date required), or the CAP list (with --date: after\n"
+         "      running the CAP selection of that assessment). FILE ending in .html\n"
+         "      gets one self-contained page, FILE ending in .pdf the PDF printed by\n"
+         "      the installed Chromium.\n"
          "  zelka --help\n"
          "      Prints this text.\n"
          "verify and worksheet never write over one of the program directory's own\n"

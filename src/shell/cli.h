@@ -4,6 +4,7 @@
 //   zelka init --app-dir DIR                              lay out a program directory
 //   zelka verify --app-dir DIR --out FILE                 verification export
 //   zelka worksheet --app-dir DIR --id N --date YYYY-MM-DD --out FILE
+//   zelka report --app-dir DIR --form intake|assessment|cap-list --id N [--date YYYY-MM-DD] --out FILE
 //   zelka --help
 //
 // Options may also be written "--name=value".
@@ -14,19 +15,21 @@
 #include <string>
 #include <vector>
 
+#include "output/report_batch.h"
 #include "util/date.h"
 
 namespace zelka {
 
 struct CommandLine {
-  enum class Mode { kRun, kInit, kVerify, kWorksheet, kHelp };
+  enum class Mode { kRun, kInit, kVerify, kWorksheet, kReport, kHelp };
   Mode mode = Mode::kRun;
   std::string app_dir;  // empty: the folder of the executable
   int port = 0;         // 0: any free port
   bool no_browser = false;
-  std::string out;             // verify, worksheet
-  int64_t record_number = 0;   // worksheet --id
-  Date reference_date;         // worksheet --date
+  std::string out;             // verify, worksheet, report
+  int64_t record_number = 0;   // worksheet, report --id
+  Date reference_date;         // worksheet, report --date
+  ReportForm form = ReportForm::kIntake;  // report --form
 };
 
 // Parses the arguments after the program name. Returns nullopt and a message

@@ -5,9 +5,12 @@
 #include <cstdio>
 
 #include "output/blank_forms.h"
+#include "output/printed_reports.h"
 #include "output/worksheet.h"
+#include "search/intake_search.h"
 #include "shell/app.h"
 #include "shell/main_window.h"
+#include "store/store_startup.h"
 #include "util/piece.h"
 #include "util/utf8.h"
 
@@ -38,13 +41,46 @@ void CapKento(App& app) {
   CreateKento(worksheet, app.host(), ctx.record_number, ctx.reference_date);
 }
 
-// The CAP list: choose an assessment and store its CAP selection. The printed
-// list itself is not built yet, which the user is told once the row is stored.
+// Runs one print with the reports' context: the store, and the item
+// catalogue the layouts are made from.
+template <typename Print>
+void WithReports(App& app, Print print) {
+  Catalogue catalogue = Catalogue::Load(app.app_dir() + "/" + kCatalogueFile);
+  ReportContext reports{*app.context().db, app.env(), app.app_dir(), catalogue};
+  print(reports);
+}
+
+// The intake sheet of a record chosen in the intake search.
+void UketukePrint(App& app) {
+  RecordContext& ctx = app.context();
+  ctx.ClearKeys();
+  ShowIntakeSearch(ctx, app.host());
+  if (ctx.record_number > 0)
+    WithReports(app, [&](ReportContext& r) { StageIntakeReport(r, app.host(), ctx.record_number); });
+  ctx.ClearKeys();
+}
+
+// The assessment chosen in the assessment search.
+void AssessmentPrint(App& app) {
+  RecordContext& ctx = app.context();
+  ctx.ClearKeys();
+  app.ChooseAssessment(ctx);
+  if (ctx.record_number > 0)
+    WithReports(app, [&](ReportContext& r) {
+      StageAssessmentReport(r, app.host(), ctx.reference_date, ctx.record_number);
+    });
+  ctx.ClearKeys();
+}
+
+// The CAP list: choose an assessment and store its CAP selection, then print
+// the client's CAP list with the name the selection run read.
 void CapPrint(App& app) {
   RecordContext& ctx = app.context();
   if (!app.cap_engine().CapCreate(ctx, app.host(), [&app](RecordContext& c) { app.ChooseAssessment(c); }))
     return;
-  app.host().ShowMessage(kCapPrintNotReady, Buttons::kOk, Icon::kInformation);
+  WithReports(app, [&](ReportContext& r) {
+    StageCapListReport(r, app.host(), ctx.record_number, app.cap_engine().client_name());
+  });
 }
 
 // The blank forms window. It is not modal: the main menu stays usable beside it.
@@ -59,8 +95,8 @@ constexpr MainCommand kMainCommandTable[] = {
     {"UKETUKE_EDIT",      kIntakeTable,    false, false,       UketukeEdit},
     {"ASSESSMENT_NEW",    "AA",            false, false,       AssessmentNew},
     {"ASSESSMENT_EDIT",   "AA",            false, false,       AssessmentEdit},
-    {"UKETUKE_PRINT",     "",              false, true,        nullptr},
-    {"ASSESSMENT_PRINT",  "",              false, true,        nullptr},
+    {"UKETUKE_PRINT",     "",              false, true,        UketukePrint},
+    {"ASSESSMENT_PRINT",  "",              false, true,        AssessmentPrint},
     {"CAP_PRINT",         "",              false, true,        CapPrint},
     {"CAP_KENTO",         "",              false, true,        CapKento},
     {"PDF_PRINT",         "",              false, true,        PdfPrint},

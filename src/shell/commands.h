@@ -31,7 +31,6 @@ std::span<const MainCommand> MainCommands();
 const MainCommand* FindMainCommand(std::string_view name);
 
 inline constexpr const char kNotReadyPrefix[] = "この機能は準備中です: ";
-inline constexpr const char kCapPrintNotReady[] = "CAP一覧の印刷は準備中です。";
 inline constexpr const char kUnknownCommandPrefix[] = "次のコマンドが発行されました\r\n";
 
 // A status text of the main window: "?" + command runs the command; any other

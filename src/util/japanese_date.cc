@@ -158,9 +158,14 @@ int DayOfYear(const Date& d) {
   return static_cast<int>(DaysFromCivil(d.year, d.month, d.day) - DaysFromCivil(d.year, 1, 1)) + 1;
 }
 
+// Whether the token after `i` is literal text that begins with 年.
+bool YearMarkFollows(const std::vector<Token>& tokens, size_t i) {
+  return i + 1 < tokens.size() && tokens[i + 1].letter == 0 && tokens[i + 1].literal.rfind("年", 0) == 0;
+}
+
 }  // namespace
 
-std::string FormatDate(const Date& date, std::string_view format) {
+std::string FormatDate(const Date& date, std::string_view format, FirstEraYear first_year) {
   if (date.IsZero()) return "";
   std::vector<Token> tokens = Tokenize(format);
   std::optional<EraText> era;
@@ -184,15 +189,12 @@ std::string FormatDate(const Date& date, std::string_view format) {
       case 'h': out += Number(date.hour, wide); break;
       case 'n': out += Number(date.minute, wide); break;
       case 's': out += Number(date.second, wide); break;
-      case 'e': {
-        // Japanese dates name an era's first year 元年: wherever the year is
-        // followed by 年, never in the dotted short form (R1.5).
-        const int year = era_text().year_of_era;
-        const bool before_nen = i + 1 < tokens.size() && tokens[i + 1].letter == 0 &&
-                                tokens[i + 1].literal.starts_with("年");
-        out += year == 1 && before_nen ? std::string("元") : Number(year, wide);
+      case 'e':
+        if (first_year == FirstEraYear::kGan && era_text().year_of_era == 1 && YearMarkFollows(tokens, i))
+          out += "元";
+        else
+          out += Number(era_text().year_of_era, wide);
         break;
-      }
       case 'g': {
         const EraText& e = era_text();
         if (t.count >= 3) {

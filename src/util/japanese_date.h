@@ -17,9 +17,15 @@ namespace zelka {
 //   ggg  era name (平成, 令和);  gg  its first character (平, 令);  g  era initial (H, R);
 //   e ee  era year;  "m" right after an hour or before a second is minutes ("h:mm")
 //   \x   the character x literally;  any other character is copied.
-// "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4. An era's first
-// year followed by 年 is written 元 (令和元年05月01日); the short form stays R1.5.
-std::string FormatDate(const Date& date, std::string_view format);
+// "ggge年mm月dd日" gives 平成15年04月01日; "ge.m" gives H15.4.
+//
+// An era's first year written right before 年 reads 元 (令和元年05月01日), as
+// Japanese dates are printed and shown, on screens and forms alike; the
+// dotted short form stays R1.5. FirstEraYear::kNumber writes 1 instead
+// (令和1年) for a caller that needs the digit. The date fields read both back.
+enum class FirstEraYear { kNumber, kGan };
+std::string FormatDate(const Date& date, std::string_view format,
+                       FirstEraYear first_year = FirstEraYear::kGan);
 
 // Reads a date, a time, or a date and time the way the date fields accept them:
 //   2003/4/1, 2003-04-01, 2003/04/01 13:05, 2003/4/1 13:05:30,

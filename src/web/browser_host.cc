@@ -540,6 +540,18 @@ void BrowserHost::PublishWindows() {
 
 void BrowserHost::ReplyNavigation(int id, bool proceed) { channel_->ReplyNavigation(id, proceed); }
 
+void BrowserHost::ShowReport(const ReportView& report) {
+  // The report is served while the preview is open; the request in the state
+  // tells every tab to show it in the main window until one answers "back".
+  int serial = ++report_serial_;
+  server_->PublishReport(serial, report.html);
+  int id = channel_->Open({{"kind", "report"}, {"title", report.title}, {"url", WebServer::ReportPath(serial)}});
+  while (auto reply = channel_->Await(id))
+    if (reply->is_object() && reply->value("back", false)) break;
+  channel_->Close(id);
+  server_->PublishReport(serial, "");
+}
+
 bool BrowserHost::OpenDocument(const std::string& path) {
   if (!ResolveStaticPath("/" + path, options_.app_dir, options_.web_dir)) return false;
   // The tab whose event asked for it opens the document in a new tab; the

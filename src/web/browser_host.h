@@ -86,6 +86,7 @@ class BrowserHost : public Host {
   void ClearStatus(View view) override;
   UiEvent WaitEvent() override;
   void ReplyNavigation(int id, bool proceed) override;
+  void ShowReport(const ReportView& report) override;
   void ShowModeless(const Dialog& window) override;
   void CloseModeless(const Dialog& window) override;
   bool OpenDocument(const std::string& path) override;
@@ -101,6 +102,7 @@ class BrowserHost : public Host {
   Options options_;
   std::string save_dir_;  // where the next save dialog opens
   int document_serial_ = 0;
+  int report_serial_ = 0;
   std::string event_client_;  // the tab of the event being handled
   struct ShownWindow {
     const Dialog* window;

@@ -37,6 +37,10 @@ constexpr char kPagePolicy[] =
     "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
     "object-src 'self'; base-uri 'self'; form-action 'self'; frame-ancestors 'self'";
 
+constexpr char kReportPolicy[] =
+    "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'; "
+    "frame-ancestors 'self'";
+
 // The pattern of the page routes: "/p/" and the 64 hex digits of a page key.
 constexpr char kPageRoute[] = "/p/[0-9a-f]{64}";
 
@@ -333,6 +337,14 @@ WebServer::WebServer(std::string app_dir, std::string web_dir, UiChannel& channe
 
 WebServer::~WebServer() { Stop(); }
 
+void WebServer::PublishReport(int serial, std::string html) {
+  std::lock_guard lock(report_mutex_);
+  report_serial_ = serial;
+  report_html_ = std::move(html);
+}
+
+std::string WebServer::ReportPath(int serial) { return "report/" + std::to_string(serial) + ".html"; }
+
 std::string WebServer::StartUrl() const {
   return "http://127.0.0.1:" + std::to_string(port_) + "/?start=" + session_.StartCode();
 }
@@ -447,6 +459,18 @@ void WebServer::Route() {
   };
   http_->Get(std::string(kPageRoute) + "/(MainMenu|FORM|PDF)/.*", serve_page);
   http_->Post(std::string(kPageRoute) + "/(MainMenu|FORM)/.*", serve_page);
+
+  // The print preview's report, only while it is shown: its own styles, and
+  // nothing that runs.
+  http_->Get(std::string(kPageRoute) + "/report/[0-9]+\\.html", [this](const httplib::Request& req,
+                                                                        httplib::Response& res) {
+    std::lock_guard lock(report_mutex_);
+    if (report_html_.empty() || session_.PagePath(req.path) != "/" + ReportPath(report_serial_))
+      return Refuse(res, 404, "Not Found");
+    res.set_content(report_html_, "text/html; charset=utf-8");
+    res.headers.erase("Content-Security-Policy");
+    res.set_header("Content-Security-Policy", kReportPolicy);
+  });
 
   http_->Get("/api/state", [this](const httplib::Request& req, httplib::Response& res) {
     long since = 0;

@@ -11,11 +11,13 @@
 //   POST /api/session               {"start": code} -> {"secret", "pages"}, once
 //   …    /api/…                     calls of the shell page; header X-Zelka-Session
 //   GET/POST /p/<page key>/MainMenu/…, FORM/…, PDF/…   files of the program directory
+//   GET  /p/<page key>/report/N.html  the report the print preview shows
 // Every answer carries a Content-Security-Policy that allows only this
 // origin; page files may also run their own inline scripts and styles.
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -71,6 +73,12 @@ class WebServer {
   // "http://127.0.0.1:PORT/?start=CODE": the address to print and open.
   std::string StartUrl() const;
 
+  // The report the print preview shows: served under the page key at
+  // ReportPath(serial) (a page path, "report/N.html") until another one is
+  // published; an empty document withdraws it.
+  void PublishReport(int serial, std::string html);
+  static std::string ReportPath(int serial);
+
  private:
   void Route();
 
@@ -81,6 +89,9 @@ class WebServer {
   int port_ = 0;
   bool serving_ = false;
   std::unique_ptr<GuardedServer> http_;
+  std::mutex report_mutex_;
+  int report_serial_ = 0;
+  std::string report_html_;
 };
 
 }  // namespace zelka

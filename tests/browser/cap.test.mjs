@@ -1,6 +1,7 @@
-// The CAP functions in the browser: the CAP list command, the CAP review
-// worksheet from the main menu (assessment search, save dialog, RTF file),
-// deletion from the search, and the hidden verification run with its export.
+// The CAP functions in the browser: the CAP list command's selection (its
+// preview is in print.test.mjs), the CAP review worksheet from the main menu
+// (assessment search, save dialog, RTF file), deletion from the search, and
+// the hidden verification run with its export.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -51,7 +52,9 @@ test('CAP list, worksheet and deletion: the selection is stored, the file saved 
   const save = z.page.getByRole('dialog', { name: SAVE_TITLE });
   try {
     await choose(z, 'CAP一覧の印刷', 1, { doubleClick: false });
-    assert.equal(await answer(z, 'CAP一覧の印刷は準備中です。'), 'information');
+    const preview = z.page.getByRole('region', { name: 'CAP一覧表' });
+    await preview.getByRole('button', { name: 'メニューに戻る' }).click();
+    await preview.waitFor({ state: 'hidden' });
     assert.equal(sql(z.zelka.appDir, 'SELECT [CAP番号01],[CAP番号02],[CAP番号03],[CAP番号04] FROM [CAP選定];'), '2a|2b|5|');
 
     // The save dialog lists the home folder through the RTF filter; the file goes into a folder opened there.

@@ -25,8 +25,10 @@ TEST(CommandLineTest, ModesAndTheirOptions) {
       {{"verify", "--out", "v.txt", "--app-dir", "d"}, "verify 0 0 d|v.txt 0 0000-00-00"},
       {{"worksheet", "--app-dir", "d", "--id", "42", "--date", "2003-04-01", "--out", "w.rtf"},
        "worksheet 0 0 d|w.rtf 42 2003-04-01"},
+      {{"report", "--app-dir", "d", "--form", "cap-list", "--id", "5", "--out", "list.PDF"},
+       "report 0 0 d|list.PDF 5 0000-00-00"},  // the date is optional for the CAP list
   };
-  const char* modes[] = {"run", "init", "verify", "worksheet", "help"};
+  const char* modes[] = {"run", "init", "verify", "worksheet", "report", "help"};
   for (const auto& [args, expected] : cases) {
     auto cl = Parse(args);
     ASSERT_TRUE(cl) << expected;
@@ -37,7 +39,8 @@ TEST(CommandLineTest, ModesAndTheirOptions) {
   }
   for (const auto& [args, missing] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"init"}, "--app-dir"}, {{"verify", "--app-dir", "d"}, "--out"},
-           {{"worksheet", "--app-dir", "d", "--id", "1", "--out", "w"}, "--date"}}) {
+           {{"worksheet", "--app-dir", "d", "--id", "1", "--out", "w"}, "--date"},
+           {{"report", "--app-dir", "d", "--id", "1", "--out", "r.pdf"}, "--form"}}) {
     std::string error;
     EXPECT_FALSE(Parse(args, &error));
     EXPECT_NE(error.find(missing + " is required"), std::string::npos) << error;
@@ -65,6 +68,11 @@ TEST(CommandLineTest, BadArgumentsAreNamedInTheMessage) {
       {{"worksheet", "--app-dir", "d", "--id", "7x", "--date", "2003-04-01", "--out", "w"}, "\"7x\""},
       {{"worksheet", "--app-dir", "d", "--id", "7", "--date", "2003-02-30", "--out", "w"}, "\"2003-02-30\""},
       {{"worksheet", "--app-dir", "d", "--id", "7", "--date", "2003/04/01", "--out", "w"}, "YYYY-MM-DD"},
+      {{"report", "--app-dir", "d", "--form", "plan", "--id", "1", "--out", "r.pdf"}, "\"plan\""},
+      {{"report", "--app-dir", "d", "--form", "assessment", "--id", "1", "--out", "r.pdf"}, "--date is required"},
+      {{"report", "--app-dir", "d", "--form", "intake", "--id", "1", "--date", "2003-04-01", "--out", "r.pdf"},
+       "--date cannot be used with --form intake"},
+      {{"report", "--app-dir", "d", "--form", "intake", "--id", "1", "--out", "r.rtf"}, ".html or .pdf"},
   };
   for (const auto& c : cases) {
     std::string error;
@@ -84,7 +92,8 @@ TEST(CommandLineTest, HelpWinsOverEverythingElse) {
   std::string usage = UsageText();
   for (const char* line : {"zelka [--app-dir DIR] [--port N] [--no-browser]", "zelka init --app-dir DIR",
                            "zelka verify --app-dir DIR --out FILE",
-                           "zelka worksheet --app-dir DIR --id N --date YYYY-MM-DD --out FILE"})
+                           "zelka worksheet --app-dir DIR --id N --date YYYY-MM-DD --out FILE",
+                           "zelka report --app-dir DIR --form intake|assessment|cap-list --id N"})
     EXPECT_NE(usage.find(line), std::string::npos) << line;
 }
 

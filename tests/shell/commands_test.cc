@@ -205,7 +205,7 @@ DialogEvent Click(const std::string& control, std::map<std::string, std::string>
 }
 
 // The two CAP commands store the selection of the assessment chosen (and of
-// no other) before the worksheet's save dialog or the list's notice.
+// no other) before the worksheet's save dialog or the list's preview.
 TEST_F(StoredCommandTest, CapCommandsStoreTheSelectionOfTheChosenAssessmentFirst) {
   AddAssessment(5, "2003-04-01");
   AddAssessment(6, "2003-04-01");
@@ -230,9 +230,35 @@ TEST_F(StoredCommandTest, CapCommandsStoreTheSelectionOfTheChosenAssessmentFirst
   app.HandleEvent(Status(View::kMain, "?cap_print"));
   EXPECT_FALSE(db().OpenKey("CAP選定", 6, Date{2003, 4, 1}).Eof());
   EXPECT_EQ(db().OpenTable("CAP選定").RecordCount(), 2);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, "CAP一覧の印刷は準備中です。");
+  ASSERT_EQ(host.reports.size(), 1u) << host.LastMessage();
+  EXPECT_EQ(host.reports[0].title, "CAP一覧表");
+  EXPECT_NE(host.reports[0].html.find("サトウ ハナコ"), std::string::npos) << "the name the selection read";
+  EXPECT_EQ(app.context().record_number, 6) << "the CAP list keeps the chosen assessment";
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
   EXPECT_EQ(host.save_dialogs.size(), 1u);
+}
+
+// The intake sheet and the assessment are printed for the record chosen in
+// their search; a closed search prints nothing; the keys are cleared after.
+TEST_F(StoredCommandTest, PrintCommandsChooseThroughTheirSearchThenShowTheReport) {
+  AddAssessment(6, "2003-04-01");
+  db().Execute("INSERT INTO [相談受付表] ([整理番号]) VALUES (6)");
+  for (auto [command, title] : {std::pair{"?UKETUKE_PRINT", "相談受付表"},
+                                std::pair{"?assessment_print", "在宅ケアアセスメント表(ZELKA2.0)"}}) {
+    host.reports.clear();
+    app.HandleEvent(Status(View::kMain, command));  // the search closed without a choice
+    EXPECT_TRUE(host.reports.empty()) << command;
+    host.QueueDialog([](Dialog& d, ScriptedHost& h) {
+      h.Send(d, Click("cmdFind", {{"txtSeiriNo", "6"}}));
+      h.Send(d, Click("cmdChoose"));
+    });
+    app.HandleEvent(Status(View::kMain, command));
+    ASSERT_EQ(host.reports.size(), 1u) << command << ": " << host.LastMessage();
+    EXPECT_EQ(host.reports[0].title, title);
+    EXPECT_EQ(host.dialogs_shown.back(), "登録データの選択");
+    EXPECT_EQ(app.context().record_number, 0) << "the keys are cleared again";
+  }
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
 }
 
 TEST_F(StoredCommandTest, FailingCommandIsReportedAndTheLoopGoesOn) {

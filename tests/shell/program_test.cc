@@ -165,5 +165,40 @@ TEST_F(ProgramTest, MistakesEndWithTheirStatusAndAMessage) {
   }
 }
 
+TEST_F(ProgramTest, ReportCommandWritesAPageOrAPdfAndRefusesADirectoryInUse) {
+  Database::Open(dir.Child("ZELKA20.mdb"))->Execute("INSERT INTO [相談受付表] ([整理番号], [1-1]) VALUES (3, '山田 <花子>')");
+  auto report = [&](std::vector<std::string> options) {
+    options.insert(options.begin(), {"report", "--app-dir", dir.path()});
+    return Start(options, "report-errors");
+  };
+  struct Case {
+    std::vector<std::string> options;
+    int status;
+    std::string out_starts, err_has;
+  } cases[] = {
+      {{"--form", "intake", "--id", "3", "--out", dir.Child("r.html")}, 0, "<!DOCTYPE html>", ""},
+      {{"--form", "intake", "--id", "3", "--out", dir.Child("r.pdf")}, 0, "%PDF", ""},
+      {{"--form", "intake", "--id", "4", "--out", dir.Child("none.html")}, 1, "", "整理番号 4 の相談受付表がありません"},
+      {{"--form", "assessment", "--id", "3", "--out", dir.Child("none.html")}, 2, "", "--date is required"},
+      {{"--form", "cap-list", "--id", "3", "--out", dir.Child("none.txt")}, 2, "", ".html or .pdf"},
+  };
+  for (const Case& c : cases) {
+    Process run = report(c.options);
+    EXPECT_EQ(run.Wait(), c.status) << run.Errors();
+    EXPECT_NE(run.Errors().find(c.err_has), std::string::npos) << run.Errors();
+    EXPECT_TRUE(ReadBytes(c.options.back()).starts_with(c.out_starts)) << c.options.back();
+  }
+  EXPECT_NE(ReadBytes(dir.Child("r.html")).find("山田 &lt;花子&gt;"), std::string::npos);
+
+  Process running = Start();
+  ASSERT_TRUE(running.ReadLine().starts_with("http://127.0.0.1:"));
+  Process refused = report({"--form", "intake", "--id", "3", "--out", dir.Child("again.html")});
+  EXPECT_EQ(refused.Wait(), 1);
+  EXPECT_EQ(refused.Errors(), "既に起動されているので、終了します。\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.Child("again.html")));
+  running.Signal(SIGTERM);
+  EXPECT_EQ(running.Wait(), 0);
+}
+
 }  // namespace
 }  // namespace zelka

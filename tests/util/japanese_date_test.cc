@@ -41,6 +41,8 @@ TEST(FormatDateTest, PrintFormatsAndEraBoundaries) {
       {D(1926, 12, 24), "ggge", "大正15"},
   };
   for (const auto& [date, format, text] : cases) EXPECT_EQ(FormatDate(date, format), text) << format;
+  // The digit where a caller asks for it.
+  EXPECT_EQ(FormatDate(D(2019, 5, 1), "ggge年m月d日", FirstEraYear::kNumber), "令和1年5月1日");
 }
 
 // The parser's own era table must agree with the calendar the formatter uses.

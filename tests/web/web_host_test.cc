@@ -142,6 +142,25 @@ TEST_F(BrowserHostTest, RefusedRequestsSendNoEvents) {
   EXPECT_EQ(host_->WaitEvent().kind, UiEvent::Kind::kShutdown);  // nothing else was queued
 }
 
+// The preview's report is served, to the token holder only, while it is shown.
+TEST_F(BrowserHostTest, ReportIsServedUntilTheUserGoesBack) {
+  auto shown = std::async(std::launch::async, [&] { host_->ShowReport({"CAP一覧表", "<p>report</p>"}); });
+  Json request = AwaitRequest("report");
+  EXPECT_EQ(request["title"], "CAP一覧表");
+  const std::string page = request["url"], url = pages_ + page;
+  auto served = client_->Get(url.c_str());
+  ASSERT_TRUE(served);
+  EXPECT_EQ(served->body, "<p>report</p>");
+  EXPECT_EQ(served->get_header_value("Content-Security-Policy").rfind("default-src 'none'", 0), 0u)
+      << "nothing in a report runs";
+  EXPECT_EQ(client_->Get(("/p/" + std::string(64, '0') + "/" + page).c_str())->status, 403);
+  EXPECT_EQ(Answer(request, {{"print", true}}), 200);  // anything but "back" keeps it open
+  EXPECT_EQ(shown.wait_for(200ms), std::future_status::timeout);
+  EXPECT_EQ(Answer(request, {{"back", true}}), 200);
+  shown.get();
+  EXPECT_EQ(client_->Get(url.c_str())->status, 404);
+}
+
 TEST_F(BrowserHostTest, MessageBoxWaitsForOneOfItsOwnButtons) {
   auto answer = std::async(std::launch::async, [&] {
     return host_->ShowMessage("終了しますか？", Buttons::kYesNo, Icon::kInformation);
