@@ -699,7 +699,8 @@ async function pageOperation(request) {
       const target = element && element.length !== undefined && !element.tagName ? element[0] : element;
       if (target && target.focus) {
         target.scrollIntoView({ block: 'nearest' });
-        target.focus();
+        // Under a modal box the caret stays in the box; the field is only shown.
+        if (!document.getElementById(`view-${view}`).inert) target.focus();
         programFocus = view === 'entry' ? target : null;
       }
       return {};
