@@ -94,7 +94,9 @@ class StartupTest : public ::testing::Test {
     db->Close();
     EXPECT_EQ(FinishStoreStartup(dir_.path(), Env::Default()), "");
     EXPECT_TRUE(HoldsAllRows(Previous()));
-    if (!may_ask) EXPECT_EQ(asked, 0);
+    if (!may_ask) {
+      EXPECT_EQ(asked, 0);
+    }
     ExpectNoLeftovers();
   }
 
