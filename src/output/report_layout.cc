@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "util/utf8.h"
+#include "util/html_text.h"
 
 namespace zelka {
 namespace {
@@ -128,20 +129,7 @@ td .a { padding: 0; }
 .cap td.cap-name { border-left: none; }
 )css";
 
-std::string Esc(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string Esc(std::string_view text) { return HtmlEscape(text); }
 
 std::string Document(std::string_view title, const std::string& body) {
   return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + Esc(title) +

@@ -10,6 +10,7 @@
 #include "store/entry_menus.h"
 #include "store/validation.h"
 #include "util/utf8.h"
+#include "util/html_text.h"
 
 namespace zelka {
 namespace {
@@ -31,20 +32,7 @@ struct PagePlan {
   std::vector<const ColumnDef*> columns;
 };
 
-std::string Escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string Escape(std::string_view text) { return HtmlEscape(text); }
 
 std::string_view PageBase(std::string_view file) { return file.substr(0, file.find('.')); }
 
