@@ -9,7 +9,7 @@ want_debs=(
   libsqlite3-dev libicu-dev libcpp-httplib-dev nlohmann-json3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   chromium fonts-noto-cjk
-  libreoffice-writer-nogui poppler-utils sqlite3 libxml2-utils
+  libreoffice-writer-nogui poppler-utils sqlite3 libxml2-utils python3
 )
 missing=()
 for p in "${want_debs[@]}"; do
