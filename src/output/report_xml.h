@@ -15,9 +15,10 @@
 #include <string_view>
 #include <vector>
 
+#include "store/program_files.h"  // kXmlDataFile
+
 namespace zelka {
 
-inline constexpr char kXmlDataFile[] = "ZLK20.XML";
 inline constexpr char kXmlDeclaration[] = "<?xml version=\"1.0\" encoding=\"shift-jis\"?>";
 inline constexpr char kXmlRoot[] = "XML1";
 

@@ -13,7 +13,7 @@ constexpr const char* kOwnFiles[] = {
     kBeginTemplate, kBottomTemplate,
     "ZELKA20.mdb-journal", "_ZELKA20.mdb-journal", "ZELKA20.mdb.part", "_ZELKA20.mdb.part",
     "ZELKA20.mdb.compact",
-    "ZLK20.XML",  // the data file of the assessment report
+    kXmlDataFile,
 };
 constexpr const char* kOwnFolders[] = {"MainMenu", "FORM", "PDF", "catalogue", "web"};
 

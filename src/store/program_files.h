@@ -17,6 +17,8 @@ inline constexpr char kLockFileName[] = "ZELKA20.lock";
 inline constexpr char kBeginTemplate[] = "CAP_BEGIN_RTF.DAT";
 inline constexpr char kBottomTemplate[] = "CAP_BOTTOM_RTF.DAT";
 inline constexpr char kCatalogueFile[] = "catalogue/items.tsv";
+// The data file the assessment report reads, rewritten for each print.
+inline constexpr char kXmlDataFile[] = "ZLK20.XML";
 
 // "" when a command may write its output to `path`; otherwise the message
 // that refuses it, naming the program file it would replace: the two database

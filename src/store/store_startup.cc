@@ -505,7 +505,8 @@ void LayOutProgramDirectory(const std::string& source_app_dir, const std::string
   // directory used as the source must not come along.
   for (const fs::directory_entry& entry : fs::directory_iterator(source_app_dir, ec)) {
     std::string name = entry.path().filename().string();
-    if (name.rfind("ZELKA20.mdb", 0) == 0 || name.rfind("_ZELKA20.mdb", 0) == 0 || name == kLockFileName) continue;
+    if (name.rfind(kDatabaseFile, 0) == 0 || name.rfind(kPreviousDatabaseFile, 0) == 0 || name == kLockFileName)
+      continue;
     fs::copy(entry.path(), fs::path(app_dir) / name, fs::copy_options::recursive | fs::copy_options::skip_existing,
              ec);
     if (ec) break;

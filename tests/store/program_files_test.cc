@@ -42,7 +42,9 @@ TEST(OutputFileTest, TheProgramsOwnFilesAreRefusedUnderAnySpelling) {
   for (const Case& c : cases) {
     std::string problem = OutputFileProblem(dir.path(), c.path);
     EXPECT_EQ(!problem.empty(), c.refused) << c.path << ": " << problem;
-    if (c.refused) EXPECT_NE(problem.find(c.path), std::string::npos) << problem;
+    if (c.refused) {
+      EXPECT_NE(problem.find(c.path), std::string::npos) << problem;
+    }
   }
   // Relative to the working folder, as a command line gives it.
   fs::path here = fs::current_path();
