@@ -129,10 +129,9 @@ td .a { padding: 0; }
 .cap td.cap-name { border-left: none; }
 )css";
 
-std::string Esc(std::string_view text) { return HtmlEscape(text); }
 
 std::string Document(std::string_view title, const std::string& body) {
-  return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + Esc(title) +
+  return "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + HtmlEscape(title) +
          "</title>\n<style>" + kCss + "</style>\n</head>\n<body>\n" + body + "</body>\n</html>\n";
 }
 
@@ -172,7 +171,7 @@ std::string ChoiceText(const Choice& choice) { return std::to_string(choice.code
 std::string Legend(const std::vector<Choice>& choices) {
   std::string text;
   for (const Choice& c : choices) text += (text.empty() ? "" : "　") + ChoiceText(c);
-  return "<span class=\"legend\">" + Esc(text) + "</span>";
+  return "<span class=\"legend\">" + HtmlEscape(text) + "</span>";
 }
 
 bool SameChoices(const ColumnDef& a, const ColumnDef& b) {
@@ -183,7 +182,7 @@ bool SameChoices(const ColumnDef& a, const ColumnDef& b) {
 }
 
 std::string Box(const std::string& value, const char* kind) {
-  return "<span class=\"box " + std::string(kind) + "\">" + Esc(value) + "</span>";
+  return "<span class=\"box " + std::string(kind) + "\">" + HtmlEscape(value) + "</span>";
 }
 
 std::string MemoClass(const std::string& value) {
@@ -196,20 +195,20 @@ std::string MemoClass(const std::string& value) {
 std::string Answer(const ColumnDef& column, const std::string& value, const Style& style, bool legend) {
   if (column.kind == "check") return Box(value, "mark");
   if (column.kind == "number") return Box(value, "num");
-  if (column.kind == "memo") return "<div class=\"" + MemoClass(value) + "\">" + Esc(value) + "</div>";
-  if (column.kind != "choice") return "<span class=\"line\">" + Esc(value) + "</span>";
+  if (column.kind == "memo") return "<div class=\"" + MemoClass(value) + "\">" + HtmlEscape(value) + "</div>";
+  if (column.kind != "choice") return "<span class=\"line\">" + HtmlEscape(value) + "</span>";
   if (legend && style.code_boxes) return Box(value, "code");
   std::string list = "<span class=\"choices\">";
   bool matched = false;
   for (const Choice& c : column.choices) {
     bool on = Chosen(c, value);
     matched = matched || on;
-    list += std::string(on ? "<span class=\"on\">" : "<span>") + Esc(ChoiceText(c)) + "</span>";
+    list += std::string(on ? "<span class=\"on\">" : "<span>") + HtmlEscape(ChoiceText(c)) + "</span>";
   }
   list += "</span>";
   // A stored code the form does not list is still printed.
   if (style.code_boxes) return list + Box(value, "code");
-  return matched || value.empty() ? list : list + "<span class=\"line\">" + Esc(value) + "</span>";
+  return matched || value.empty() ? list : list + "<span class=\"line\">" + HtmlEscape(value) + "</span>";
 }
 
 struct Entry {
@@ -235,7 +234,7 @@ std::string ItemCell(const Entry& e, const Style& style, bool legend, bool wide)
                       (e.column->kind == "choice" && legend && style.code_boxes);
   return std::string("<div class=\"item") + (wide ? " wide" : "") + (short_answer ? " short" : "") +
          "\"><div class=\"q\">" +
-         (numbered ? "<span class=\"no\">" + Esc(DisplayCode(e.column->code, style)) + "</span>" : "") + "<span>" +
+         (numbered ? "<span class=\"no\">" + HtmlEscape(DisplayCode(e.column->code, style)) + "</span>" : "") + "<span>" +
          LabelHtml(e.column->label) + "</span></div><div class=\"a\">" + Answer(*e.column, e.value, style, legend) +
          "</div></div>";
 }
@@ -348,7 +347,7 @@ std::string GroupBody(const std::vector<Entry>& entries, const Style& style, boo
       if (std::find(tails.begin(), tails.end(), t) == tails.end()) tails.push_back(t);
       row.emplace_back(t, &entries[k]);
     }
-    row_heads.push_back("<span class=\"no\">" + Esc(DisplayCode(RowCode(entries[i].column->code), style)) +
+    row_heads.push_back("<span class=\"no\">" + HtmlEscape(DisplayCode(RowCode(entries[i].column->code), style)) +
                         "</span> " + LabelHtml(SplitLabel(entries[i].column->label).first));
     rows.push_back(std::move(row));
     i = j;
@@ -360,7 +359,7 @@ std::string GroupBody(const std::vector<Entry>& entries, const Style& style, boo
 
 std::string GroupHead(const std::string& code, const std::string& title, const Style& style,
                       const std::string& legend) {
-  return "<div class=\"ghead\"><span>" + Esc(DisplayCode(code, style)) + (code.empty() ? "" : "．") +
+  return "<div class=\"ghead\"><span>" + HtmlEscape(DisplayCode(code, style)) + (code.empty() ? "" : "．") +
          LabelHtml(title) + "</span>" + legend + "</div>";
 }
 
@@ -425,7 +424,7 @@ std::string PartHtml(const Catalogue& catalogue, const Part& part, const ReportV
       if (groups.empty() || groups.back().first != column.group) groups.emplace_back(column.group, std::vector<Entry>{});
       groups.back().second.push_back(Entry{&column, values(column)});
     }
-  std::string html = "<h2>" + Esc(part.heading) + "</h2>";
+  std::string html = "<h2>" + HtmlEscape(part.heading) + "</h2>";
   for (size_t i = 0; i < groups.size();) {
     size_t j = i + 1;
     while (j < groups.size() && SameLabels(groups[i].second, groups[j].second)) ++j;
@@ -444,8 +443,8 @@ std::string HeadFields(const Catalogue& catalogue, const std::vector<HeadField>&
   for (const HeadField& f : fields) {
     const TableDef* table = catalogue.Find(f.table);
     const ColumnDef* column = table ? table->Find(f.column) : nullptr;
-    html += "<div class=\"head-field\"><span class=\"k\">" + Esc(f.caption) + "</span><span class=\"v\">" +
-            (column ? Esc(values(*column)) : "") + "</span></div>";
+    html += "<div class=\"head-field\"><span class=\"k\">" + HtmlEscape(f.caption) + "</span><span class=\"v\">" +
+            (column ? HtmlEscape(values(*column)) : "") + "</span></div>";
   }
   return html + "</div>";
 }
@@ -453,7 +452,7 @@ std::string HeadFields(const Catalogue& catalogue, const std::vector<HeadField>&
 std::string Sheet(std::string_view title, const std::string& head_fields, const std::string& body, size_t number,
                   size_t count, const char* extra_class = "") {
   return std::string("<div class=\"sheet") + extra_class + "\">\n<div class=\"head\"><span class=\"title\">" +
-         Esc(title) + "</span>" + head_fields + "</div>\n" + body + "\n<div class=\"foot\">" +
+         HtmlEscape(title) + "</span>" + head_fields + "</div>\n" + body + "\n<div class=\"foot\">" +
          std::to_string(number) + " / " + std::to_string(count) + "</div>\n</div>\n";
 }
 
@@ -472,7 +471,7 @@ std::string FormHtml(std::string_view title, const std::vector<SheetPlan>& sheet
 }  // namespace
 
 std::string LabelHtml(std::string_view label) {
-  std::string html = Esc(label);
+  std::string html = HtmlEscape(label);
   const std::string note = "♪";
   for (size_t pos = 0; (pos = html.find(note, pos)) != std::string::npos;) html.replace(pos, note.size(), "<br>");
   return html;
@@ -487,19 +486,19 @@ std::string AssessmentReportHtml(const Catalogue& catalogue, const ReportValues&
 }
 
 std::string CapListHtml(const std::string& client_name, const std::array<CapListColumn, 6>& columns, int slots) {
-  std::string body = "<div class=\"sheet cap\">\n<div class=\"title\">" + Esc(kCapListReportTitle) +
+  std::string body = "<div class=\"sheet cap\">\n<div class=\"title\">" + HtmlEscape(kCapListReportTitle) +
                      "</div>\n<div class=\"name\"><span class=\"k\">利用者名</span><span class=\"v\">" +
-                     Esc(client_name) + "</span></div>\n<h2>アセスメント結果</h2>\n<table><colgroup>";
+                     HtmlEscape(client_name) + "</span></div>\n<h2>アセスメント結果</h2>\n<table><colgroup>";
   for (size_t i = 0; i < columns.size(); ++i) body += "<col class=\"num\"><col>";
   body += "</colgroup><thead><tr>";
-  for (const CapListColumn& c : columns) body += "<th colspan=\"2\">" + Esc(c.print_date) + "</th>";
+  for (const CapListColumn& c : columns) body += "<th colspan=\"2\">" + HtmlEscape(c.print_date) + "</th>";
   body += "</tr></thead><tbody>";
   for (int slot = 0; slot < slots; ++slot) {
     body += "<tr>";
     for (const CapListColumn& c : columns) {
       bool filled = slot < static_cast<int>(c.caps.size());
-      body += "<td class=\"num\">" + (filled ? Esc(c.caps[slot].first) : "") + "</td><td class=\"cap-name\">" +
-              (filled ? Esc(c.caps[slot].second) : "") + "</td>";
+      body += "<td class=\"num\">" + (filled ? HtmlEscape(c.caps[slot].first) : "") + "</td><td class=\"cap-name\">" +
+              (filled ? HtmlEscape(c.caps[slot].second) : "") + "</td>";
     }
     body += "</tr>";
   }

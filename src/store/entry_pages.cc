@@ -32,7 +32,6 @@ struct PagePlan {
   std::vector<const ColumnDef*> columns;
 };
 
-std::string Escape(std::string_view text) { return HtmlEscape(text); }
 
 std::string_view PageBase(std::string_view file) { return file.substr(0, file.find('.')); }
 
@@ -94,7 +93,7 @@ std::string AgeElementFor(const ColumnDef& column, const PagePlan& plan) {
 }
 
 std::string StatusAttribute(std::string_view command) {
-  return " data-status=\"" + Escape(command) + "\"";
+  return " data-status=\"" + HtmlEscape(command) + "\"";
 }
 
 // The label shows the item number before the caption; columns named in words
@@ -102,8 +101,8 @@ std::string StatusAttribute(std::string_view command) {
 std::string Label(const ColumnDef& column, const std::string& id) {
   const bool numbered = static_cast<unsigned char>(column.code.front()) < 0x80;
   return "<label for=\"" + id + "\">" +
-         (numbered ? "<span class=\"code\">" + Escape(column.code) + "</span>" : "") +
-         Escape(column.label) + "</label>";
+         (numbered ? "<span class=\"code\">" + HtmlEscape(column.code) + "</span>" : "") +
+         HtmlEscape(column.label) + "</label>";
 }
 
 std::string TextWidthClass(int size) {
@@ -123,9 +122,9 @@ std::string DateField(const ColumnDef& column, const PagePlan& plan, const std::
   const std::string command = "!" + id + "|" + format + "|" + (with_time ? "TIME" : "DATE") +
                               "|" + AgeElementFor(column, plan);
   return "<span class=\"pickable\"><input type=\"text\" id=\"" + id + "\" name=\"" + id +
-         "\" class=\"date\" inputmode=\"numeric\" placeholder=\"" + Escape(format) +
+         "\" class=\"date\" inputmode=\"numeric\" placeholder=\"" + HtmlEscape(format) +
          "\"><button type=\"button\" class=\"pick\"" + StatusAttribute(command) +
-         " aria-label=\"" + Escape(column.label) + "を選ぶ\" title=\"" +
+         " aria-label=\"" + HtmlEscape(column.label) + "を選ぶ\" title=\"" +
          (with_time ? "日時を選ぶ (F4)" : "日付を選ぶ (F4)") + "\">…</button></span>";
 }
 
@@ -133,7 +132,7 @@ std::string ChoiceField(const ColumnDef& column, const std::string& id) {
   std::string html = "<select id=\"" + id + "\" name=\"" + id + "\">\n<option value=\"\"></option>\n";
   for (const Choice& choice : column.choices) {
     const std::string code = std::to_string(choice.code);
-    html += "<option value=\"" + code + "\">" + code + " " + Escape(choice.text) + "</option>\n";
+    html += "<option value=\"" + code + "\">" + code + " " + HtmlEscape(choice.text) + "</option>\n";
   }
   return html + "</select>";
 }
@@ -231,10 +230,10 @@ std::vector<Block> Blocks(const PagePlan& plan) {
 // "0 自分で行った　1 一部手伝ってもらった …", with a title when it needs one.
 std::string Legend(const std::vector<Choice>& choices, const std::string& title) {
   std::string html = "<p class=\"scale\">";
-  if (!title.empty()) html += "<span class=\"scale-title\">" + Escape(title) + "</span>";
+  if (!title.empty()) html += "<span class=\"scale-title\">" + HtmlEscape(title) + "</span>";
   for (const Choice& choice : choices) {
     html += "<span class=\"scale-entry\"><b>" + std::to_string(choice.code) + "</b> " +
-            Escape(choice.text) + "</span>";
+            HtmlEscape(choice.text) + "</span>";
   }
   return html + "</p>\n";
 }
@@ -327,7 +326,7 @@ std::string Table(const Block& block, const PagePlan& plan) {
     if (column->kind == "choice" && !column->choices.empty()) html += Legend(column->choices, column->label);
   html += "<table class=\"rows\">\n<thead><tr><th scope=\"col\"></th>";
   for (const ColumnDef* column : block.rows.front()) {
-    html += "<th scope=\"col\">" + Escape(column->label) + "</th>";
+    html += "<th scope=\"col\">" + HtmlEscape(column->label) + "</th>";
   }
   html += "</tr></thead>\n<tbody>\n";
   for (size_t r = 0; r < block.rows.size(); ++r) {
@@ -335,8 +334,8 @@ std::string Table(const Block& block, const PagePlan& plan) {
     for (const ColumnDef* column : block.rows[r]) {
       const std::string id = ElementName(column->code);
       html += "<td class=\"" + column->kind + "\">" + Field(*column, plan, id) +
-              "<label for=\"" + id + "\" class=\"cell-label\">" + Escape(column->code) + " " +
-              Escape(column->label) + "</label></td>";
+              "<label for=\"" + id + "\" class=\"cell-label\">" + HtmlEscape(column->code) + " " +
+              HtmlEscape(column->label) + "</label></td>";
     }
     html += "</tr>\n";
   }
@@ -350,7 +349,7 @@ std::string Groups(const PagePlan& plan) {
     const std::string heading = "g" + std::to_string(++number);
     const bool table = block.rows.size() > 1;
     html += "<section class=\"group\" aria-labelledby=\"" + heading + "\">\n<h2 id=\"" + heading +
-            "\">" + Escape(table ? block.heading : block.group) + "</h2>\n";
+            "\">" + HtmlEscape(table ? block.heading : block.group) + "</h2>\n";
     html += table ? Table(block, plan) : Cards(block, plan);
     html += "</section>\n";
   }
@@ -364,7 +363,7 @@ std::string MoveButtons(const PagePlan& plan) {
   if (!plan.previous.empty()) {
     html += "<button type=\"button\" class=\"move previous\"" +
             StatusAttribute(prefix + std::string(plan.previous)) +
-            " accesskey=\"p\" title=\"前のページへ (Alt+P)\">◀ " + Escape(plan.previous_caption) +
+            " accesskey=\"p\" title=\"前のページへ (Alt+P)\">◀ " + HtmlEscape(plan.previous_caption) +
             "</button>\n";
   }
   html += "<button type=\"button\" class=\"move close primary\"" + StatusAttribute(prefix) +
@@ -372,7 +371,7 @@ std::string MoveButtons(const PagePlan& plan) {
   if (!plan.next.empty()) {
     html += "<button type=\"button\" class=\"move next\"" +
             StatusAttribute(prefix + std::string(plan.next)) +
-            " accesskey=\"n\" title=\"次のページへ (Alt+N)\">" + Escape(plan.next_caption) +
+            " accesskey=\"n\" title=\"次のページへ (Alt+N)\">" + HtmlEscape(plan.next_caption) +
             " ▶</button>\n";
   }
   return html + "</footer>\n";
@@ -390,7 +389,7 @@ std::string RecordHead(const PagePlan& plan) {
 }
 
 std::string PageHtml(const PagePlan& plan) {
-  const std::string caption = Escape(plan.caption);
+  const std::string caption = HtmlEscape(plan.caption);
   return "<!DOCTYPE html>\n"
          "<html lang=\"ja\">\n"
          "<head>\n"
@@ -403,7 +402,7 @@ std::string PageHtml(const PagePlan& plan) {
          "</head>\n"
          "<body class=\"entry\">\n"
          "<header class=\"entry-head\">\n"
-         "<p class=\"document\">" + Escape(plan.title) + "</p>\n"
+         "<p class=\"document\">" + HtmlEscape(plan.title) + "</p>\n"
          "<h1>" + caption + "</h1>\n" +
          RecordHead(plan) +
          "</header>\n"
