@@ -11,32 +11,22 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
-using DatabaseTest = testing::SmallStoreTest;
-
 const Date kApril1{2003, 4, 1};
 const Date kMay1{2003, 5, 1};
 
-void AddIntake(Database& db, int64_t number, const std::string& name) {
-  Recordset rs = db.OpenTable("相談受付表");
-  rs.AddNew();
-  rs.Set("整理番号", number);
-  rs.Set("1-1", name);
-  rs.Update();
-}
-
-void AddSection(Database& db, const std::string& table, int64_t number, const Date& date) {
-  Recordset rs = db.OpenTable(table);
-  rs.AddNew();
-  rs.Set("整理番号", number);
-  rs.Set("基準日", date.IsoDate());
-  rs.Update();
-}
+class DatabaseTest : public testing::SmallStoreTest {
+ protected:
+  void AddIntake(int64_t number, const std::string& name) { AddRow("相談受付表", {{"整理番号", number}, {"1-1", name}}); }
+  void AddSection(const std::string& table, int64_t number, const Date& date) {
+    AddRow(table, {{"整理番号", number}, {"基準日", date.IsoDate()}});
+  }
+};
 
 // What a value set into a column is stored as, read back from the file; a
 // refused value is a StoreError naming the column.
 TEST_F(DatabaseTest, ValuesAreStoredInTheColumnsTypeOrRefused) {
-  AddIntake(*db, 7, "名");
-  AddSection(*db, "A", 7, kApril1);
+  AddIntake(7, "名");
+  AddSection("A", 7, kApril1);
   AddRow("AA", {{"整理番号", int64_t{7}}});
   const Value refused{std::string("<refused>")};
   const std::string memo(5000, 'x');
@@ -79,10 +69,10 @@ TEST_F(DatabaseTest, ValuesAreStoredInTheColumnsTypeOrRefused) {
 }
 
 TEST_F(DatabaseTest, KeysAreEnforcedAndARefusedRowKeepsItsValues) {
-  AddIntake(*db, 5, "一郎");
-  AddSection(*db, "A", 5, kApril1);
-  AddSection(*db, "A", 5, kMay1);  // another date of the same client
-  EXPECT_THROW(AddSection(*db, "A", 5, kApril1), StoreError);
+  AddIntake(5, "一郎");
+  AddSection("A", 5, kApril1);
+  AddSection("A", 5, kMay1);  // another date of the same client
+  EXPECT_THROW(AddSection("A", 5, kApril1), StoreError);
 
   Recordset rs = db->OpenTable("相談受付表");
   rs.AddNew();
@@ -111,7 +101,7 @@ TEST_F(DatabaseTest, KeysAreEnforcedAndARefusedRowKeepsItsValues) {
 }
 
 TEST_F(DatabaseTest, NamesAreMatchedWithoutRegardToCase) {
-  AddSection(*db, "o", 3, kApril1);
+  AddSection("o", 3, kApril1);
   Recordset rs = db->OpenKey("o", 3, kApril1);
   ASSERT_FALSE(rs.Eof());
   EXPECT_EQ(rs.table(), "O");
@@ -129,9 +119,9 @@ TEST_F(DatabaseTest, NamesAreMatchedWithoutRegardToCase) {
 }
 
 TEST_F(DatabaseTest, RowsAddedThroughTheRecordsetAreFoundAndOthersAreNot) {
-  AddSection(*db, "A", 1, kApril1);
+  AddSection("A", 1, kApril1);
   Recordset rs = db->OpenTable("A");
-  AddSection(*db, "A", 2, kApril1);  // added elsewhere after the open
+  AddSection("A", 2, kApril1);  // added elsewhere after the open
   rs.AddNew();
   rs.Set("整理番号", int64_t{3});
   rs.Set("基準日", kMay1.IsoDate());
@@ -146,7 +136,7 @@ TEST_F(DatabaseTest, RowsAddedThroughTheRecordsetAreFoundAndOthersAreNot) {
 }
 
 TEST_F(DatabaseTest, ValuesAreReadLive) {
-  AddIntake(*db, 1, "前");
+  AddIntake(1, "前");
   Recordset reader = db->OpenKey("相談受付表", 1);
   Recordset writer = db->OpenKey("相談受付表", 1);
   writer.Edit();
@@ -160,7 +150,7 @@ TEST_F(DatabaseTest, ValuesAreReadLive) {
 }
 
 TEST_F(DatabaseTest, WalkingAndThePendingRow) {
-  for (int64_t n = 1; n <= 3; ++n) AddIntake(*db, n, "名" + std::to_string(n));
+  for (int64_t n = 1; n <= 3; ++n) AddIntake(n, "名" + std::to_string(n));
   Recordset rs = db->OpenTable("相談受付表");
   std::vector<int64_t> seen;
   for (; !rs.Eof(); rs.MoveNext()) seen.push_back(std::get<int64_t>(rs.Get("整理番号")));
@@ -181,9 +171,9 @@ TEST_F(DatabaseTest, WalkingAndThePendingRow) {
 }
 
 TEST_F(DatabaseTest, OpenKeyAndDeleteKeyByClientOrAssessment) {
-  AddSection(*db, "A", 1, kApril1);
-  AddSection(*db, "A", 1, kMay1);
-  AddSection(*db, "A", 2, kApril1);
+  AddSection("A", 1, kApril1);
+  AddSection("A", 1, kMay1);
+  AddSection("A", 2, kApril1);
   EXPECT_EQ(db->OpenKey("A", 1).RecordCount(), 2);
   EXPECT_EQ(db->OpenKey("A", 1, kMay1).RecordCount(), 1);
   EXPECT_EQ(db->OpenKey("A", 1, Date{}).RecordCount(), 2);  // a zero date is no date
@@ -195,16 +185,16 @@ TEST_F(DatabaseTest, OpenKeyAndDeleteKeyByClientOrAssessment) {
 }
 
 TEST_F(DatabaseTest, TransactionsCommitOrRollBackAsAWhole) {
-  db->InTransaction([&] { AddIntake(*db, 1, "一"); });
+  db->InTransaction([&] { AddIntake(1, "一"); });
   EXPECT_THROW(db->InTransaction([&] {
-    AddIntake(*db, 2, "二");
-    db->InTransaction([&] { AddIntake(*db, 3, "三"); });
-    AddIntake(*db, 1, "重複");  // fails: everything of this transaction goes
+    AddIntake(2, "二");
+    db->InTransaction([&] { AddIntake(3, "三"); });
+    AddIntake(1, "重複");  // fails: everything of this transaction goes
   }),
                StoreError);
   // An inner failure that the outer work swallows still dooms the whole.
   EXPECT_THROW(db->InTransaction([&] {
-    AddIntake(*db, 4, "四");
+    AddIntake(4, "四");
     try {
       db->InTransaction([&] { throw StoreError("inner"); });
     } catch (const StoreError&) {
@@ -226,12 +216,12 @@ TEST_F(DatabaseTest, TransactionsCommitOrRollBackAsAWhole) {
       EXPECT_STREQ(e.what(), "database or disk is full");
     }
   }
-  AddIntake(*db, 5, "五");  // and the connection is usable afterwards
+  AddIntake(5, "五");  // and the connection is usable afterwards
   EXPECT_EQ(db->OpenTable("相談受付表").RecordCount(), 2);
 }
 
 TEST_F(DatabaseTest, QueriesBindValuesAndRefuseQuotedIdentifiers) {
-  AddIntake(*db, 1, "O'B;DROP x");
+  AddIntake(1, "O'B;DROP x");
   EXPECT_EQ(db->Query("SELECT [整理番号] FROM [相談受付表] WHERE [1-1]=?", {std::string("O'B;DROP x")}).size(), 1u);
   // A misspelled column in double quotes is an error, not a string.
   EXPECT_THROW(db->Query("SELECT \"1-9-9\" FROM [相談受付表]"), StoreError);
@@ -241,7 +231,7 @@ TEST_F(DatabaseTest, QueriesBindValuesAndRefuseQuotedIdentifiers) {
 }
 
 TEST_F(DatabaseTest, ReopenedStoreKeepsColumnMetadataAndRows) {
-  AddIntake(*db, 1, "一");
+  AddIntake(1, "一");
   db->Close();
   EXPECT_THROW(db->OpenTable("A"), StoreError);
   db = Database::Open(path);
