@@ -97,11 +97,26 @@ TEST_F(BindingTest, ValuesAreStoredConvertedAndShownAgain) {
   EXPECT_EQ(Stored(kIntakeTable, 5, "1-1"), Value{std::string("山田")});
 }
 
-TEST_F(BindingTest, DuplicateNumberOfNewIntakeKeepsThePageAndCanBeCorrected) {
+// A new intake takes its number from the page: without one it is neither
+// moved nor stored, a used one keeps the page for correcting, a free one
+// (full-width digits too) is the record's from then on and can neither change
+// nor be emptied.
+TEST_F(BindingTest, ANewIntakeIsStoredOnlyUnderAFreeNumberWhichThenStays) {
   AddRow(kIntakeTable, {{"整理番号", int64_t{5}}, {"1-1", std::string("先客")}});
   StartNewIntake();
-  Type("zlk_整理番号", "5");
   Type("zlk_1_1", "山田太郎");
+  EXPECT_FALSE(Save("UKETUKE2.HTM"));
+  EXPECT_EQ(host.LastMessage(), "整理番号が入力されていません。");
+  // Closing asks; No keeps the window and its values.
+  host.QueueAnswer(Answer::kNo);
+  EXPECT_FALSE(Save(""));
+  EXPECT_EQ(host.LastMessage(),
+            "整理番号が入力されていません。\r\nデータを登録しないでウインドウを閉じます。\r\nよろしいですか？");
+  EXPECT_EQ(host.messages.back().buttons, Buttons::kYesNo);
+  EXPECT_EQ(closes, 0);
+
+  host.messages.clear();
+  Type("zlk_整理番号", "5");
   EXPECT_FALSE(Save("UKETUKE2.HTM"));
   ASSERT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(host.messages[0].text, "登録時にエラーが発生しました");
@@ -115,19 +130,9 @@ TEST_F(BindingTest, DuplicateNumberOfNewIntakeKeepsThePageAndCanBeCorrected) {
   EXPECT_EQ(Shown("zlk_1_1"), "山田太郎");
   EXPECT_EQ(Stored(kIntakeTable, 5, "1-1"), Value{std::string("先客")});
 
-  // The user picks a free number: that number is the record's from now on.
-  Type("zlk_整理番号", "6");
-  ASSERT_TRUE(Save("UKETUKE2.HTM"));
-  EXPECT_EQ(ctx.record_number, 6);
-  EXPECT_EQ(Stored(kIntakeTable, 6, "1-1"), Value{std::string("山田太郎")});
-}
-
-// A new intake takes its number from the page (full-width digits too); once
-// stored, the number can neither change nor be emptied.
-TEST_F(BindingTest, AStoredRecordNumberCanNeitherChangeNorBeEmptied) {
-  StartNewIntake();
   Type("zlk_整理番号", "７");
   ASSERT_TRUE(Save("UKETUKE1.HTM"));
+  EXPECT_EQ(ctx.record_number, 7);
   EXPECT_EQ(Shown("zlk_整理番号"), "7");
   for (const char* typed : {"8", ""}) {
     host.messages.clear();
@@ -140,30 +145,17 @@ TEST_F(BindingTest, AStoredRecordNumberCanNeitherChangeNorBeEmptied) {
     EXPECT_EQ(host.CurrentPage(View::kEntry), "FORM/UKETUKE1.HTM");
   }
   EXPECT_EQ(ctx.record_number, 7);
-  EXPECT_EQ(Stored(kIntakeTable, 7, "1-1"), Value{});
-  EXPECT_EQ(db->OpenTable(kIntakeTable).RecordCount(), 1);
-}
+  EXPECT_EQ(Stored(kIntakeTable, 7, "1-1"), Value{std::string("山田太郎")});
+  EXPECT_EQ(db->OpenTable(kIntakeTable).RecordCount(), 2);
 
-TEST_F(BindingTest, IntakeWithoutNumberIsNeitherMovedNorStored) {
+  // Closing a new intake without a number, answered Yes, stores nothing.
   StartNewIntake();
-  Type("zlk_1_1", "山田太郎");
-  EXPECT_FALSE(Save("UKETUKE2.HTM"));
-  EXPECT_EQ(host.LastMessage(), "整理番号が入力されていません。");
-
-  // Closing asks; No keeps the window and its values.
-  host.QueueAnswer(Answer::kNo);
-  EXPECT_FALSE(Save(""));
-  EXPECT_EQ(host.LastMessage(),
-            "整理番号が入力されていません。\r\nデータを登録しないでウインドウを閉じます。\r\nよろしいですか？");
-  EXPECT_EQ(host.messages.back().buttons, Buttons::kYesNo);
-  EXPECT_EQ(closes, 0);
-
   host.QueueAnswer(Answer::kYes);
   EXPECT_TRUE(Save(""));
   EXPECT_EQ(closes, 1);
   EXPECT_TRUE(ctx.closing);
   EXPECT_FALSE(ctx.current.has_value());
-  EXPECT_EQ(db->OpenTable(kIntakeTable).RecordCount(), 0);
+  EXPECT_EQ(db->OpenTable(kIntakeTable).RecordCount(), 2);
 }
 
 TEST_F(BindingTest, FailedCheckStopsTheSaveWithNothingCommitted) {
