@@ -30,8 +30,6 @@ std::string Bytes(const std::string& path) {
   return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 class StartupTest : public ::testing::Test {
  protected:
   std::string Live() const { return dir_.Child(kDatabaseFile); }
@@ -43,13 +41,8 @@ class StartupTest : public ::testing::Test {
     Database::Create(path, catalogue_);
     auto db = Database::Open(path);
     db->InTransaction([&] {
-      for (int i = 1; i <= kRows; ++i) {
-        Recordset rs = db->OpenTable("相談受付表");
-        rs.AddNew();
-        rs.Set("整理番号", int64_t{i});
-        rs.Set("1-1", "名" + std::to_string(i));
-        rs.Update();
-      }
+      for (int64_t i = 1; i <= kRows; ++i)
+        db->Execute("INSERT INTO [相談受付表] ([整理番号], [1-1]) VALUES (?1, ?2)", {i, "名" + std::to_string(i)});
     });
     db->DeleteKey("相談受付表", kRows);
     if (many_free_pages) {
@@ -106,8 +99,9 @@ class StartupTest : public ::testing::Test {
   // Fails each file-changing step of the start in turn, then kills a start
   // (as a power cut would) just before it (`setup` runs before every
   // attempt): each failure is reported and leaves no temporary file, and the
-  // next start finds every row.
-  void BreakEveryStep(const std::function<void()>& setup, const RestoreQuestion& ask, bool may_ask) {
+  // next start finds every row, asking only when the start itself may ask.
+  void BreakEveryStep(const std::function<void()>& setup, const RestoreQuestion& ask = {}) {
+    const bool may_ask = static_cast<bool>(ask);
     setup();
     FaultInjectingEnv counting;
     ASSERT_TRUE(StartAndFinish(counting, ask));
@@ -274,8 +268,7 @@ TEST_F(StartupTest, AnUnusableOrMissingLiveFileNeverReplacesTheGoodPreviousOne) 
       } else {
         EXPECT_THROW(Start(Env::Default()), StoreError);
         EXPECT_THROW(Start(Env::Default(), answer(false)), StoreDeclined);
-        EXPECT_TRUE(Contains(question, "ZELKA20.mdb を開けません") && Contains(question, "_ZELKA20.mdb から復元"))
-            << question;
+        EXPECT_THAT(question, AllOf(HasSubstr("ZELKA20.mdb を開けません"), HasSubstr("_ZELKA20.mdb から復元")));
         EXPECT_TRUE(Bytes(Live()) == live && Bytes(Previous()) == previous);
         ExpectNoLeftovers();
         Start(Env::Default(), answer(true), &report)->Close();
@@ -321,10 +314,10 @@ TEST_F(StartupTest, AFailureOrAKillAtAnyStepLosesNothing) {
   };
   MakeStoreWithRows(Previous());
   auto yes = [](const std::string&) { return true; };
-  BreakEveryStep([&] { fresh(true); }, {}, false);
-  BreakEveryStep([&] { fresh(false); }, {}, false);
-  BreakEveryStep([&] { fresh(false), fs::remove(Live()); }, {}, false);
-  BreakEveryStep([&] { fresh(false), Env::Default().WriteFile(Live(), ""); }, yes, true);
+  BreakEveryStep([&] { fresh(true); });
+  BreakEveryStep([&] { fresh(false); });
+  BreakEveryStep([&] { fresh(false), fs::remove(Live()); });
+  BreakEveryStep([&] { fresh(false), Env::Default().WriteFile(Live(), ""); }, yes);
 }
 
 // A copy that fails the thorough check never becomes _ZELKA20.mdb; while the
@@ -335,14 +328,14 @@ TEST_F(StartupTest, AFailedThoroughCheckKeepsThePreviousFileUntilTheStoreIsSound
   const std::string previous = Bytes(Previous());
   Start(Env::Default())->Close();
   testing::DamageAnIndex(dir_.Child("_ZELKA20.mdb.new"));
-  EXPECT_TRUE(Contains(FinishStoreStartup(dir_.path(), Env::Default()), "probe"));
+  EXPECT_THAT(FinishStoreStartup(dir_.path(), Env::Default()), HasSubstr("probe"));
   EXPECT_TRUE(Bytes(Previous()) == previous && fs::exists(dir_.Child(kCheckFailedFile)));
   ExpectNoLeftovers();
 
   testing::DamageAnIndex(Live());
   StoreStartup report;
   Start(Env::Default(), {}, &report)->Close();
-  EXPECT_TRUE(Contains(report.suspect, "probe")) << report.suspect;
+  EXPECT_THAT(report.suspect, HasSubstr("probe"));
   EXPECT_TRUE(Bytes(Previous()) == previous);
 
   sqlite3* db = nullptr;  // put right, the file is rotated again
