@@ -1,6 +1,6 @@
 // Starts the real program on a fresh copy of its program directory, opens
 // Debian's chromium on it, and tears both down again.
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { cpSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -11,6 +11,18 @@ import assert from 'node:assert/strict';
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const ZELKA_BIN = process.env.ZELKA_BIN || path.resolve(here, '../../build/zelka-app/zelka');
 export const APP_TITLE = 'ZELKA2.0 アセスメント表';
+export const SEARCH = '登録データの選択';
+
+// Runs `text` on the program directory's database; what sqlite3 printed.
+export function sql(appDir, text) {
+  return execFileSync('sqlite3', [path.join(appDir, 'ZELKA20.mdb')], { input: text, encoding: 'utf8' }).trim();
+}
+
+// A `prepare` for startZelka: a new store with `text` run on it.
+export const withStore = (text) => (appDir) => {
+  execFileSync(ZELKA_BIN, ['init', '--app-dir', appDir]);
+  sql(appDir, text);
+};
 
 // The delivered data files beside the executable, without the program itself,
 // its web files or any database left from a run.
@@ -93,6 +105,49 @@ export async function openZelka(prepare, env) {
 // A frame's path without the session's page prefix ("/p/<key>"):
 // "/MainMenu/MainMenuFr.htm".
 export const pagePath = (pathname) => pathname.replace(/^\/p\/[0-9a-f]{64}/, '');
+
+export const mainCommand = (z, caption) => z.menu.getByRole('button', { name: caption, exact: true }).click();
+export const mainShown = (page) => page.locator('#view-main').waitFor({ state: 'visible' });
+export const field = (page, name) => page.frameLocator('#frame-entry').locator(`[name="${name}"]`);
+
+// Finds record `number` in the search dialog a command opened and highlights
+// the first row found whose cells contain `rowText`; then 選択 (`choose`
+// 'button'), a double click on the row ('dblclick'), or nothing (false).
+// Returns the dialog.
+export async function findRecord(page, number, { rowText = String(number), choose = 'button' } = {}) {
+  const search = page.getByRole('dialog', { name: SEARCH });
+  await search.getByLabel('整理番号').fill(String(number));
+  await search.getByRole('button', { name: 'データ検索' }).click();
+  const row = search.getByRole('row').filter({ hasText: rowText }).first();
+  if (choose === 'dblclick') return row.dblclick().then(() => search);
+  await row.click();
+  if (choose) await search.getByRole('button', { name: '選択', exact: true }).click();
+  return search;
+}
+
+// The main menu's command `caption`, and record `number` found in its search.
+export async function openRecord(z, caption, number, options) {
+  await mainCommand(z, caption);
+  return findRecord(z.page, number, options);
+}
+
+// Waits until the program holds `value` for the entry page's element `name`.
+export async function keptByProgram(page, name, value) {
+  await page.waitForFunction(({ name, value }) => lastState?.entryDraft?.elements
+    .some((e) => e.name === name && e.value === value), { name, value }, { polling: 50 });
+}
+
+// Runs `act`, which makes a page ask to navigate, and returns the program's
+// answer once the tab has it: true lets the navigation go ahead.
+export async function navigationReply(page, act) {
+  const before = await page.evaluate(() => Math.max(0, ...Object.keys(lastState.navigationReplies).map(Number)));
+  await act();
+  const reply = await page.waitForFunction((b) => {
+    const id = Object.keys(lastState.navigationReplies).map(Number).find((n) => n > b);
+    return id !== undefined && { proceed: lastState.navigationReplies[id] };
+  }, before);
+  return (await reply.jsonValue()).proceed;
+}
 
 // Sets the main menu page's status text, as its buttons do.
 export async function setMainStatus(page, text) {
