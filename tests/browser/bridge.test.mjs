@@ -4,7 +4,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { APP_TITLE, openZelka, pagePath } from './zelka.mjs';
+import { APP_TITLE, field, mainCommand, navigationReply, openZelka, pagePath, settled } from './zelka.mjs';
 
 // A main menu with extra links (one asks to start a program that does not
 // exist), a second page with a form, and a third page the form posts to.
@@ -26,18 +26,18 @@ test('frame navigations wait for the program; EXE asks first; message boxes keep
   try {
     // A page may still start a program, but never unasked: the command line
     // is shown first, with いいえ the default (the scripted host covers はい).
-    await z.menu.locator('#exe').click();
+    const exe = navigationReply(z.page, () => z.menu.locator('#exe').click());
     const question = z.page.getByRole('dialog', { name: APP_TITLE });
     assert.match(await question.locator('.message-text').innerText(), /\/nonexistent\/viewer a\.pdf\s+起動しますか/);
     assert.equal(await z.page.evaluate(() => document.activeElement.textContent), 'いいえ');
     await z.page.keyboard.press('Enter');
-    await question.waitFor({ state: 'detached' });
-    await z.page.waitForTimeout(500);
-    assert.equal(await z.page.getByRole('dialog').count(), 0, 'no attempt, so no "起動できませんでした"');
+    // The program answers the navigation only once its messages are answered:
+    // no attempt, so no "起動できませんでした".
+    await exe;
+    assert.equal(await z.page.getByRole('dialog').count(), 0);
 
-    await z.menu.locator('#hyo').click();
-    await z.page.waitForTimeout(800);
-    assert.equal(await mainFrameUrl(z.page), '/MainMenu/MainMenuFr.htm', 'HYO is cancelled');
+    assert.equal(await navigationReply(z.page, () => z.menu.locator('#hyo').click()), false, 'HYO is cancelled');
+    assert.equal(await mainFrameUrl(z.page), '/MainMenu/MainMenuFr.htm');
     await z.menu.locator('#top').click();
     await z.menu.locator('#other').waitFor();
     assert.equal(await mainFrameUrl(z.page), '/MainMenu/Other.htm', 'a _top link stays in its frame');
@@ -46,7 +46,7 @@ test('frame navigations wait for the program; EXE asks first; message boxes keep
     // A posted form proceeds with its data, and the new page is bridged too.
     await z.menu.locator('#send').click();
     await z.menu.locator('#posted').waitFor();
-    await z.page.waitForTimeout(100);
+    await z.page.waitForFunction(() => bridgedDocuments.main === document.getElementById('frame-main').contentDocument);
     await z.menu.locator('#posted').evaluate(() => { window.status = '?AGAIN'; });
     const box = z.page.getByRole('dialog', { name: APP_TITLE });
     await box.waitFor();
@@ -66,18 +66,20 @@ test('frame navigations wait for the program; EXE asks first; message boxes keep
 // from there behaves as one loaded on demand: focused, bridged and guarded.
 test('pages built ahead keep out of the way and, once shown, are focused and guarded', async () => {
   const z = await openZelka();
-  const entry = z.page.frameLocator('#frame-entry');
-  const builtPages = async () => (await z.page.evaluate(() => Array.from(document.querySelectorAll('#view-entry iframe.ahead'))
-    .filter((f) => f.contentDocument && f.contentDocument.readyState === 'complete')
-    .map((f) => new URL(f.src).pathname))).map(pagePath);
+  // Waits until exactly `pages` are built ahead, each loaded to the end (a
+  // frame's first, empty document is complete too, hence its URL).
+  const builtAhead = (pages) => z.page.waitForFunction((want) => {
+    const built = Array.from(document.querySelectorAll('#view-entry iframe.ahead')).map((f) => f.contentDocument)
+      .filter((doc) => doc?.readyState === 'complete').map((doc) => new URL(doc.URL).pathname.replace(/^\/p\/\w+/, ''));
+    return JSON.stringify(built.sort()) === JSON.stringify(want);
+  }, pages);
   try {
-    await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
-    const name = entry.locator('[name="zlk_1_1"]');
+    await mainCommand(z, '新規受付');
+    const name = field(z.page, 'zlk_1_1');
     await name.click();
     // Typed while the next page is being built beside it.
     await name.pressSequentially('ヤマダ タロウ', { delay: 40 });
-    await z.page.waitForFunction(() => Array.from(document.querySelectorAll('iframe.ahead'))
-      .some((f) => f.src.endsWith('/FORM/UKETUKE2.HTM') && f.contentDocument?.readyState === 'complete'));
+    await builtAhead(['/FORM/UKETUKE2.HTM']);
     assert.equal(await name.inputValue(), 'ヤマダ タロウ');
     assert.equal(await z.page.evaluate(() => document.getElementById('frame-entry').contentDocument.activeElement.name),
       'zlk_1_1', 'the focus stays in the field');
@@ -87,25 +89,18 @@ test('pages built ahead keep out of the way and, once shown, are focused and gua
       const built = Array.from(document.querySelectorAll('iframe.ahead')).find((f) => f.src.endsWith('/FORM/UKETUKE2.HTM'));
       built.contentWindow.builtAhead = true;
     });
-    await entry.locator('[name="zlk_整理番号"]').fill('3');
-    await entry.locator('button.move.next').click();
-    await entry.locator('[name="zlk_2_1"], form').first().waitFor();
-    await z.page.waitForFunction(() => document.getElementById('frame-entry').contentDocument.URL.endsWith('/FORM/UKETUKE2.HTM'));
+    await field(z.page, 'zlk_整理番号').fill('3');
+    await z.page.frameLocator('#frame-entry').locator('button.move.next').click();
+    await settled(z.page, 'UKETUKE2');
     assert.equal(await z.page.evaluate(() => document.getElementById('frame-entry').contentWindow.builtAhead), true);
     assert.equal(await z.page.evaluate(() => document.querySelectorAll('#frame-entry').length), 1);
-    const first = await z.page.evaluate(() => {
-      const form = document.getElementById('frame-entry').contentDocument.forms[0];
-      return Array.from(form.elements).find((e) => e.name.startsWith('zlk') && e.type !== 'hidden').name;
-    });
-    await z.page.waitForFunction((want) => document.getElementById('frame-entry').contentDocument.activeElement?.name === want, first);
-
-    // Only the new page's neighbours stay built.
+    // The page's first field has the focus.
     await z.page.waitForFunction(() => {
-      const pages = Array.from(document.querySelectorAll('#view-entry iframe.ahead')).map((f) => new URL(f.src).pathname);
-      return pages.length === 2 && pages.some((p) => p.endsWith('/FORM/UKETUKE1.HTM'))
-        && pages.some((p) => p.endsWith('/FORM/UKETUKE3.HTM'));
+      const doc = document.getElementById('frame-entry').contentDocument;
+      return doc.activeElement === Array.from(doc.forms[0].elements).find((e) => e.name.startsWith('zlk') && e.type !== 'hidden');
     });
-    assert.deepEqual((await builtPages()).sort(), ['/FORM/UKETUKE1.HTM', '/FORM/UKETUKE3.HTM']);
+    // Only the new page's neighbours stay built.
+    await builtAhead(['/FORM/UKETUKE1.HTM', '/FORM/UKETUKE3.HTM']);
 
     // The page shown from ahead cannot leave by itself.
     await z.page.evaluate(() => {
@@ -116,8 +111,7 @@ test('pages built ahead keep out of the way and, once shown, are focused and gua
       link.textContent = 'away';
       doc.body.prepend(link);
     });
-    await entry.locator('#away').click();
-    await z.page.waitForTimeout(800);
+    assert.equal(await navigationReply(z.page, () => z.page.frameLocator('#frame-entry').locator('#away').click()), false);
     assert.match(await z.page.evaluate(() => document.getElementById('frame-entry').contentDocument.URL), /\/FORM\/UKETUKE2\.HTM$/);
   } finally {
     await z.close();
