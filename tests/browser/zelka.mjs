@@ -149,6 +149,62 @@ export async function navigationReply(page, act) {
   return (await reply.jsonValue()).proceed;
 }
 
+// The bound elements of the entry page, in form order.
+function boundElements(page) {
+  return page.evaluate(() => {
+    const form = document.getElementById('frame-entry').contentDocument.forms[0];
+    return Array.from(form.elements).filter((e) => e.name.startsWith('zlk')).map((e) => ({
+      name: e.name, type: e.type, className: e.className, placeholder: e.placeholder || '',
+      options: e.type === 'select-one' ? Array.from(e.options).map((o) => o.value) : [],
+    }));
+  });
+}
+
+// The values of the entry page's bound elements by name.
+export function readElements(page) {
+  return page.evaluate(() => {
+    const form = document.getElementById('frame-entry').contentDocument.forms[0];
+    const values = {};
+    for (const e of form.elements) if (e.name.startsWith('zlk')) values[e.name] = e.type === 'checkbox' ? e.checked : e.value;
+    return values;
+  });
+}
+
+// A value for each kind of element, varied by its position so that a value
+// landing in the wrong column shows.
+function valueFor(element, index) {
+  const day = String(1 + (index % 28)).padStart(2, '0');
+  if (element.type === 'checkbox') return index % 2 === 0;
+  if (element.type === 'select-one') {
+    const codes = element.options.filter((o) => o !== '');
+    return codes[index % codes.length];
+  }
+  if (element.type === 'textarea') return `行${index}\n二行目`;
+  if (element.placeholder === 'yyyy/mm/dd hh:nn') return `2026/10/${day} 09:${String(index % 60).padStart(2, '0')}`;
+  if (element.placeholder === 'hh:nn') return `${String(index % 24).padStart(2, '0')}:15`;
+  if (element.className.includes('date')) return `2025/07/${day}`;
+  if (element.className.includes('num')) return String(10 + (index % 80));
+  return `値${index}`;
+}
+
+// Types a value into every bound element but those in `skip`; returns what
+// the page should show when opened again.
+export async function fillPage(page, skip = []) {
+  const frame = page.frameLocator('#frame-entry');
+  const expected = {};
+  const elements = await boundElements(page);
+  for (const [index, element] of elements.entries()) {
+    if (skip.includes(element.name)) continue;
+    const value = valueFor(element, index);
+    const target = frame.locator(`[name="${element.name}"]`);
+    if (element.type === 'checkbox') await target.setChecked(value);
+    else if (element.type === 'select-one') await target.selectOption(value);
+    else await target.fill(value);
+    expected[element.name] = value;
+  }
+  return expected;
+}
+
 // Sets the main menu page's status text, as its buttons do.
 export async function setMainStatus(page, text) {
   const frame = page.frame({ url: /MainMenuFr\.htm/ });
