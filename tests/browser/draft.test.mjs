@@ -1,35 +1,39 @@
-// A pending edit on an entry page outlives its tab: the values typed, and
-// those the program filled in, are kept by the program and put back when the
-// tab comes back or reloads; storing the page or moving on drops them.
+// The tab that traded the start code keeps its session, and a pending edit on
+// an entry page outlives the tab: the values typed, and those the program
+// filled in, are kept by the program and put back when the tab comes back or
+// reloads; storing the page or moving on drops them. Any other tab, with the
+// spent code or none, is shown nothing.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
-import path from 'node:path';
-import { openZelka, settled } from './zelka.mjs';
+import { field, findRecord, keptByProgram, mainCommand, mainShown, openZelka, settled, sql } from './zelka.mjs';
 
-const field = (page, name) => page.frameLocator('#frame-entry').locator(`[name="${name}"]`);
 const button = (page, kind) => page.frameLocator('#frame-entry').locator(`button.move.${kind}`);
+const stored = (appDir, column, number) => sql(appDir, `SELECT [${column}] FROM [相談受付表] WHERE [整理番号]=${number};`);
 
-// Waits until the program holds the value of an element.
-async function keptByProgram(page, name, value) {
-  await page.waitForFunction(({ name, value }) => lastState?.entryDraft?.elements
-    .some((e) => e.name === name && e.value === value), { name, value }, { polling: 50 });
-}
-
-function stored(appDir, column, number) {
-  return execFileSync('sqlite3', [path.join(appDir, 'ZELKA20.mdb'),
-    `SELECT [${column}] FROM [相談受付表] WHERE [整理番号]=${number};`], { encoding: 'utf8' }).trim();
-}
-
-test('values on an entry page survive a closed tab and a reload, and go once the page is stored', async () => {
+test('the session and the values on an entry page survive a closed tab and a reload, and go once the page is stored', async () => {
   const z = await openZelka();
+  const blocked = [];
+  z.page.on('console', (message) => {
+    if (/Content Security Policy/i.test(message.text())) blocked.push(message.text());
+  });
   try {
-    await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
+    await mainCommand(z, '新規受付');
     await settled(z.page, 'UKETUKE1');
     await field(z.page, 'zlk_整理番号').fill('301');
     await field(z.page, 'zlk_1_1').fill('ヤマダ タロウ');
     await field(z.page, 'zlk_1_2').selectOption('2');
     await keptByProgram(z.page, 'zlk_1_1', 'ヤマダ タロウ');
+    assert.deepEqual(blocked, [], 'the shell and its pages run under the content policy');
+
+    // No other tab gets in; the first one carries on below.
+    for (const [address, why] of [[z.zelka.url, /使用済み/], [`${z.zelka.origin}/`, /開始コードがありません/]]) {
+      const other = await (await z.context.browser().newContext()).newPage();
+      await other.goto(address);
+      await other.locator('#connection').getByText(why).waitFor();
+      assert.equal(await other.locator('#view-main').isHidden(), true);
+      assert.equal(await other.$eval('#frame-main', (f) => f.contentDocument?.URL ?? ''), 'about:blank');
+      await other.context().close();
+    }
     const session = await z.page.evaluate(() => sessionStorage.getItem('zelka-session'));
     await z.context.close();
 
@@ -53,19 +57,15 @@ test('values on an entry page survive a closed tab and a reload, and go once the
 
     // Closing the page stores it; the kept values go with the window.
     await button(page, 'close').click();
-    await page.locator('#view-main').waitFor({ state: 'visible' });
+    await mainShown(page);
     assert.equal(stored(z.zelka.appDir, '1-1', 301), 'ヤマダ ジロウ');
     assert.equal(stored(z.zelka.appDir, '1-2', 301), '2');
     assert.equal(await page.evaluate(() => lastState.entryDraft), null);
 
     // Opened again: without a keystroke, what the program filled in comes
     // back after a reload too, so a save after it cannot blank the answers.
-    const menu = page.frameLocator('#frame-main');
-    await menu.getByRole('button', { name: '受付表の修正', exact: true }).click();
-    const search = page.getByRole('dialog', { name: '登録データの選択' });
-    await search.getByLabel('整理番号').fill('301');
-    await search.getByRole('button', { name: 'データ検索' }).click();
-    await search.getByRole('grid').locator('tbody tr').first().dblclick();
+    await page.frameLocator('#frame-main').getByRole('button', { name: '受付表の修正', exact: true }).click();
+    await findRecord(page, 301, { choose: 'dblclick' });
     await settled(page, 'UKETUKE1');
     await keptByProgram(page, 'zlk_1_1', 'ヤマダ ジロウ');
     await page.reload();
@@ -78,7 +78,7 @@ test('values on an entry page survive a closed tab and a reload, and go once the
     const draftPage = await page.evaluate(() => lastState.entryDraft && lastState.entryDraft.page);
     assert.ok(draftPage === null || draftPage === 'FORM/UKETUKE2.HTM', draftPage);
     await button(page, 'close').click();
-    await page.locator('#view-main').waitFor({ state: 'visible' });
+    await mainShown(page);
     assert.equal(stored(z.zelka.appDir, '1-1', 301), 'ヤマダ ジロウ');
     await context.close();
   } finally {

@@ -1,9 +1,9 @@
 // The shell page against the real program: the main menu, page commands, the
-// version box, quitting, and the session that only the first tab gets. (What
-// the server refuses to calls and pages is counted in the C++ web tests.)
+// version box and quitting. (The session is walked in draft.test.mjs; what the
+// server refuses to calls and pages is counted in the C++ web tests.)
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { APP_TITLE, field, keptByProgram, launchBrowser, mainCommand, openZelka, setMainStatus } from './zelka.mjs';
+import { APP_TITLE, mainCommand, openZelka, setMainStatus } from './zelka.mjs';
 
 test('the main window: its menu, a page command twice and after a reload, the version box and quit', async () => {
   const z = await openZelka();
@@ -39,41 +39,6 @@ test('the main window: its menu, a page command twice and after a reload, the ve
     await box.getByRole('button', { name: 'はい' }).click();
     assert.equal((await z.zelka.exited).code, 0);
   } finally {
-    await z.close();
-  }
-});
-
-// The tab that traded the start code keeps its session over reloads and
-// page moves; any other tab, with the spent code or none, is shown nothing.
-test('the session outlives a reload, and a second tab is refused with or without the start code', async () => {
-  const z = await openZelka();
-  const chrome = await launchBrowser();
-  const blocked = [];
-  z.page.on('console', (message) => {
-    if (/Content Security Policy/i.test(message.text())) blocked.push(message.text());
-  });
-  try {
-    await mainCommand(z, '新規受付');
-    await field(z.page, 'zlk_整理番号').fill('7');
-    await keptByProgram(z.page, 'zlk_整理番号', '7');
-    await z.page.reload();
-    assert.equal(await field(z.page, 'zlk_整理番号').inputValue(), '7');
-    await z.page.frameLocator('#frame-entry').locator('button.move.next').click();
-    await z.page.waitForFunction(() => document.getElementById('frame-entry').contentDocument.URL.endsWith('/FORM/UKETUKE2.HTM'));
-    assert.deepEqual(blocked, [], 'the shell and its pages run under the content policy');
-
-    for (const [address, why] of [[z.zelka.url, /使用済み/], [`${z.zelka.origin}/`, /開始コードがありません/]]) {
-      const other = await (await chrome.browser.newContext()).newPage();
-      await other.goto(address);
-      await other.locator('#connection').getByText(why).waitFor();
-      assert.equal(await other.locator('#view-main').isHidden(), true);
-      assert.equal(await other.$eval('#frame-main', (f) => f.contentDocument?.URL ?? ''), 'about:blank');
-    }
-    // The first tab carries on.
-    await setMainStatus(z.page, '?STILL_HERE');
-    await z.page.getByRole('dialog', { name: APP_TITLE }).getByText('STILL_HERE').waitFor();
-  } finally {
-    await chrome.close();
     await z.close();
   }
 });

@@ -6,10 +6,9 @@
 // ZELKA_SHOTS=<folder> also saves screenshots of the screens seen here.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import { mkdirSync } from 'node:fs';
 import path from 'node:path';
-import { APP_TITLE, ZELKA_BIN, answerMessage, openZelka, settled } from './zelka.mjs';
+import { APP_TITLE, answerMessage, keptByProgram, openZelka, settled, withStore } from './zelka.mjs';
 
 const shots = process.env.ZELKA_SHOTS || '';
 
@@ -27,6 +26,12 @@ const active = (z) => z.page.evaluate(() => document.activeElement.textContent);
 // Resolves once the entry page's field `name` has the caret.
 const caretIn = (z, name) => z.page.waitForFunction((n) => document.activeElement.id === 'frame-entry'
   && document.getElementById('frame-entry').contentDocument.activeElement.name === n, name);
+// Waits until the entry page's field `name` has the background `rgb`.
+const painted = (z, name, rgb) => z.page.waitForFunction(([n, c]) => {
+  const e = document.getElementById('frame-entry').contentDocument.getElementsByName(n)[0];
+  return e && getComputedStyle(e).backgroundColor === c;
+}, [name, rgb]);
+const [RED, WHITE] = ['rgb(255, 0, 0)', 'rgb(255, 255, 255)'];
 // What the page head says: name|number|date.
 const head = (z) => entry(z).locator('.record output').evaluateAll((list) => list.map((o) => o.value).join('|'));
 
@@ -96,7 +101,14 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
     await press(z, 'Escape');
     await caretIn(z, 'zlk_受付日時');
 
-    // A refusal names its item, keeps clear of the field and leaves it readable.
+    // A refusal names its item, keeps clear of the field, marks it red with
+    // the caret in it and leaves it readable; the mark of a field that passes
+    // goes once a later one is marked.
+    await field('zlk_1_3_2').fill('1,000');
+    await press(z, 'Alt+N');
+    await answerMessage(z.page, '1-3-2 年齢: 数値を入力する項目で、数字以外の文字が入力されています。');
+    await painted(z, 'zlk_1_3_2', RED);
+    await field('zlk_1_3_2').fill('76');
     await field('zlk_1_4_2').fill('0'.repeat(21));
     await press(z, 'Alt+N');
     const refusal = await message(z, '1-4-2 電話番号: 文字数が多すぎます。20文字以内で入力してください。');
@@ -105,8 +117,18 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
     await shot(z, 'refused-named');
     await answer(refusal, 'OK');
     await caretIn(z, 'zlk_1_4_2');
+    await painted(z, 'zlk_1_4_2', RED);
+    await painted(z, 'zlk_1_3_2', WHITE);
     assert.equal(await field('zlk_1_4_2').evaluate((e) => getComputedStyle(e).color), 'rgb(0, 0, 0)');
     await shot(z, 'refused-mark');
+
+    // A reloaded tab shows the page with its marks and typed values as they were.
+    await keptByProgram(z.page, 'zlk_1_4_2', '0'.repeat(21));
+    await z.page.reload();
+    await shows(z, 'UKETUKE1');
+    await painted(z, 'zlk_1_4_2', RED);
+    assert.equal(await field('zlk_1_3_2').evaluate((e) => getComputedStyle(e).backgroundColor), WHITE);
+    assert.equal(await field('zlk_1_4_2').inputValue(), '0'.repeat(21));
     await field('zlk_1_4_2').fill('03-1234-5678');
 
     // Alt+J from a field, Esc back to it; the page's Alt+N from the shell.
@@ -178,15 +200,11 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
 
 // One client as users keep names (full-width katakana, ideographic space)
 // and sixty more for a long list.
-function addClients(appDir) {
-  execFileSync(ZELKA_BIN, ['init', '--app-dir', appDir]);
-  let text = "INSERT INTO [相談受付表] ([整理番号],[1-1]) VALUES (41,'ヤマダ　ハナコ');\n";
-  for (let n = 100; n < 160; n++) text += `INSERT INTO [相談受付表] ([整理番号],[1-1]) VALUES (${n},'テスト ${n}');\n`;
-  execFileSync('sqlite3', [path.join(appDir, 'ZELKA20.mdb')], { input: text });
-}
+let clients = "INSERT INTO [相談受付表] ([整理番号],[1-1]) VALUES (41,'ヤマダ　ハナコ');\n";
+for (let n = 100; n < 160; n++) clients += `INSERT INTO [相談受付表] ([整理番号],[1-1]) VALUES (${n},'テスト ${n}');\n`;
 
 test('search by keyboard alone, names in any kana, width or spacing, and a plain duplicate message', async () => {
-  const z = await openZelka(addClients);
+  const z = await openZelka(withStore(clients));
   try {
     await z.page.setViewportSize({ width: 1366, height: 625 });
     await z.menu.getByRole('button', { name: '受付表の修正', exact: true }).click();
