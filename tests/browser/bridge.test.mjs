@@ -4,22 +4,24 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { APP_TITLE, field, mainCommand, navigationReply, openZelka, pagePath, settled } from './zelka.mjs';
+import { APP_TITLE, field, mainCommand, navigationReply, openZelka, settled } from './zelka.mjs';
 
 // A main menu with extra links (one asks to start a program that does not
-// exist), a second page with a form, and a third page the form posts to.
+// exist), a second page with a form, and a third page the form posts to. (That
+// the program stops its commands' navigations is counted in the C++ shell tests.)
 function addLinks(appDir) {
   const menu = path.join(appDir, 'MainMenu', 'MainMenuFr.htm');
   const page = (id, more = '') => `<!DOCTYPE html><meta charset="utf-8"><title>${id}</title><p id="${id}">${id}</p>${more}`;
   writeFileSync(menu, readFileSync(menu, 'utf8').replace('</main>',
-    '</main><p><a id="hyo" href="Other.htm?HYO=1">hyo</a> <a id="top" href="Other.htm" target="_top">top</a>'
+    '</main><p><a id="top" href="Other.htm" target="_top">top</a>'
     + ' <a id="exe" href="MainMenuFr.htm?EXE=/nonexistent/viewer%20a.pdf">exe</a></p>'));
   writeFileSync(path.join(appDir, 'MainMenu', 'Other.htm'), page('other',
     '<form method="post" action="Posted.htm"><input name="q" value="あ"><button id="send">send</button></form>'));
   writeFileSync(path.join(appDir, 'MainMenu', 'Posted.htm'), page('posted'));
 }
 
-const mainFrameUrl = async (page) => pagePath(await page.$eval('#frame-main', (f) => f.contentWindow.location.pathname));
+// The main frame's path without the session's page prefix ("/p/<key>").
+const mainFrameUrl = (page) => page.$eval('#frame-main', (f) => f.contentWindow.location.pathname.replace(/^\/p\/\w+/, ''));
 
 test('frame navigations wait for the program; EXE asks first; message boxes keep the windows beneath inert', async () => {
   const z = await openZelka(addLinks);
@@ -36,8 +38,6 @@ test('frame navigations wait for the program; EXE asks first; message boxes keep
     await exe;
     assert.equal(await z.page.getByRole('dialog').count(), 0);
 
-    assert.equal(await navigationReply(z.page, () => z.menu.locator('#hyo').click()), false, 'HYO is cancelled');
-    assert.equal(await mainFrameUrl(z.page), '/MainMenu/MainMenuFr.htm');
     await z.menu.locator('#top').click();
     await z.menu.locator('#other').waitFor();
     assert.equal(await mainFrameUrl(z.page), '/MainMenu/Other.htm', 'a _top link stays in its frame');

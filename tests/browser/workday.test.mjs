@@ -2,13 +2,14 @@
 // it matters: the jump menu, access keys from inside a page, the calendar and
 // where the caret goes after it, era dates with 元年 and why a date is
 // refused, the page head, a message that names its item, and the search
-// dialogs with names typed in any kana, width or spacing.
+// dialogs with names typed in any kana, width or spacing. (Choosing in a
+// search by keyboard is walked by 新規アセスメント.)
 // ZELKA_SHOTS=<folder> also saves screenshots of the screens seen here.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { mkdirSync } from 'node:fs';
 import path from 'node:path';
-import { APP_TITLE, answerMessage, keptByProgram, openZelka, settled, withStore } from './zelka.mjs';
+import { APP_TITLE, answerMessage, openZelka, settled, withStore } from './zelka.mjs';
 
 const shots = process.env.ZELKA_SHOTS || '';
 
@@ -122,13 +123,12 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
     assert.equal(await field('zlk_1_4_2').evaluate((e) => getComputedStyle(e).color), 'rgb(0, 0, 0)');
     await shot(z, 'refused-mark');
 
-    // A reloaded tab shows the page with its marks and typed values as they were.
-    await keptByProgram(z.page, 'zlk_1_4_2', '0'.repeat(21));
+    // A reloaded tab shows the page with its marks as they were (the typed
+    // values come back as in draft.test.mjs).
     await z.page.reload();
     await shows(z, 'UKETUKE1');
     await painted(z, 'zlk_1_4_2', RED);
     assert.equal(await field('zlk_1_3_2').evaluate((e) => getComputedStyle(e).backgroundColor), WHITE);
-    assert.equal(await field('zlk_1_4_2').inputValue(), '0'.repeat(21));
     await field('zlk_1_4_2').fill('03-1234-5678');
 
     // Alt+J from a field, Esc back to it; the page's Alt+N from the shell.
@@ -203,7 +203,7 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
 let clients = "INSERT INTO [相談受付表] ([整理番号],[1-1]) VALUES (41,'ヤマダ　ハナコ');\n";
 for (let n = 100; n < 160; n++) clients += `INSERT INTO [相談受付表] ([整理番号],[1-1]) VALUES (${n},'テスト ${n}');\n`;
 
-test('search by keyboard alone, names in any kana, width or spacing, and a plain duplicate message', async () => {
+test('search by keyboard alone: names in any kana, width or spacing, and a long list to its end', async () => {
   const z = await openZelka(withStore(clients));
   try {
     await z.page.setViewportSize({ width: 1366, height: 625 });
@@ -236,28 +236,6 @@ test('search by keyboard alone, names in any kana, width or spacing, and a plain
     await question.waitFor({ state: 'detached' });
     await rows.nth(59).waitFor({ state: 'detached' });
     assert.equal(await z.page.evaluate(() => document.activeElement.tagName), 'TR', 'the caret is back on the rows');
-
-    // Choosing: ↓ to the row, Enter.
-    await name.fill('ﾊﾅｺ');
-    await press(z, 'Enter');
-    await z.page.waitForFunction(() => document.querySelectorAll('.modal tbody tr').length === 1);
-    await press(z, 'ArrowDown');
-    await press(z, 'Enter');
-    await shows(z, 'UKETUKE1');
-    assert.equal(await head(z), 'ヤマダ　ハナコ|41|');
-    await press(z, 'Alt+S');
-    await z.page.locator('#view-main').waitFor();
-
-    // A new intake on a number already taken: the DEBUG box says so first.
-    await z.menu.getByRole('button', { name: '新規受付', exact: true }).click();
-    await shows(z, 'UKETUKE1');
-    await entry(z).locator('[name="zlk_整理番号"]').fill('41');
-    await press(z, 'Alt+S');
-    await answer(dialog(z, '整理番号が重複しています'), 'OK');
-    const debug = dialog(z, 'DEBUG');
-    assert.match(await debug.locator('.message-text').innerText(), /^この整理番号のデータは既に登録されています。.*\n\n技術情報: /s);
-    await shot(z, 'duplicate-debug');
-    await answer(debug, 'OK');
   } finally {
     await z.close();
   }

@@ -3,6 +3,7 @@
 import { execFileSync, spawn } from 'node:child_process';
 import { cpSync, mkdtempSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
+import { createInterface } from 'node:readline';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -36,7 +37,7 @@ function copyProgramDirectory(target) {
 
 // `prepare(appDir)` may add or change files before the program starts; `env`
 // adds to the program's environment (HOME is where its save dialog opens).
-export async function startZelka(prepare = () => {}, env = {}) {
+async function startZelka(prepare = () => {}, env = {}) {
   const appDir = mkdtempSync(path.join(tmpdir(), 'zelka-app-'));
   copyProgramDirectory(appDir);
   prepare(appDir);
@@ -46,25 +47,19 @@ export async function startZelka(prepare = () => {}, env = {}) {
   child.stderr.on('data', (chunk) => { stderr += chunk; });
   const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
   const url = await new Promise((resolve, reject) => {
-    let out = '';
     const timer = setTimeout(() => reject(new Error(`zelka printed no URL; stderr: ${stderr}`)), 20000);
-    child.stdout.on('data', (chunk) => {
-      out += chunk;
-      const line = out.split('\n').find((l) => l.startsWith('http://127.0.0.1:'));
-      if (line) {
-        clearTimeout(timer);
-        resolve(line.trim());
-      }
+    createInterface({ input: child.stdout }).on('line', (line) => {
+      if (!line.startsWith('http://127.0.0.1:')) return;
+      clearTimeout(timer);
+      resolve(line.trim());
     });
     exited.then(({ code }) => reject(new Error(`zelka ended (${code}) before serving; stderr: ${stderr}`)));
   });
   return {
     url,
     origin: new URL(url).origin,
-    start: new URL(url).searchParams.get('start'),
     appDir,
     exited,
-    stderr: () => stderr,
     async stop() {
       if (child.exitCode === null && child.signalCode === null) child.kill('SIGTERM');
       await exited;
@@ -73,22 +68,17 @@ export async function startZelka(prepare = () => {}, env = {}) {
   };
 }
 
+// The program and a tab on its start address, with the main menu loaded.
 // chromium.launch gives every browser a fresh temporary profile of its own.
-export async function launchBrowser() {
+export async function openZelka(prepare, env) {
+  const zelka = await startZelka(prepare, env);
   const browser = await chromium.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync'],
   });
-  return { browser, close: () => browser.close() };
-}
-
-// The program and a tab on its start address, with the main menu loaded.
-export async function openZelka(prepare, env) {
-  const zelka = await startZelka(prepare, env);
-  const chrome = await launchBrowser();
-  const context = await chrome.browser.newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
+  const context = await browser.newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
   const page = await context.newPage();
   await page.goto(zelka.url);
   const menu = page.frameLocator('#frame-main');
@@ -96,15 +86,11 @@ export async function openZelka(prepare, env) {
   return {
     zelka, page, menu, context,
     async close() {
-      await chrome.close();
+      await browser.close();
       await zelka.stop();
     },
   };
 }
-
-// A frame's path without the session's page prefix ("/p/<key>"):
-// "/MainMenu/MainMenuFr.htm".
-export const pagePath = (pathname) => pathname.replace(/^\/p\/[0-9a-f]{64}/, '');
 
 export const mainCommand = (z, caption) => z.menu.getByRole('button', { name: caption, exact: true }).click();
 export const mainShown = (page) => page.locator('#view-main').waitFor({ state: 'visible' });
