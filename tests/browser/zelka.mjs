@@ -135,26 +135,20 @@ export async function navigationReply(page, act) {
   return (await reply.jsonValue()).proceed;
 }
 
-// The bound elements of the entry page, in form order.
+// The bound elements of the entry page, in form order, with their values.
 function boundElements(page) {
   return page.evaluate(() => {
     const form = document.getElementById('frame-entry').contentDocument.forms[0];
     return Array.from(form.elements).filter((e) => e.name.startsWith('zlk')).map((e) => ({
       name: e.name, type: e.type, className: e.className, placeholder: e.placeholder || '',
       options: e.type === 'select-one' ? Array.from(e.options).map((o) => o.value) : [],
+      value: e.type === 'checkbox' ? e.checked : e.value,
     }));
   });
 }
 
 // The values of the entry page's bound elements by name.
-export function readElements(page) {
-  return page.evaluate(() => {
-    const form = document.getElementById('frame-entry').contentDocument.forms[0];
-    const values = {};
-    for (const e of form.elements) if (e.name.startsWith('zlk')) values[e.name] = e.type === 'checkbox' ? e.checked : e.value;
-    return values;
-  });
-}
+export const readElements = async (page) => Object.fromEntries((await boundElements(page)).map((e) => [e.name, e.value]));
 
 // A value for each kind of element, varied by its position so that a value
 // landing in the wrong column shows.
