@@ -1,6 +1,6 @@
 // The main window against the real program: the main menu, page commands, the
 // version box, the blank forms window beside the menu, and quitting. (The
-// session is walked in draft.test.mjs; what the server refuses to calls and
+// session is walked in entry.test.mjs; what the server refuses to calls and
 // pages is counted in the C++ web tests.)
 import { test } from 'node:test';
 import assert from 'node:assert/strict';

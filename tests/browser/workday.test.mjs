@@ -124,7 +124,7 @@ test('keyboard and era dates: calendar, access keys, jump menu, page head, refus
     await shot(z, 'refused-mark');
 
     // A reloaded tab shows the page with its marks as they were (the typed
-    // values come back as in draft.test.mjs).
+    // values come back as in entry.test.mjs).
     await z.page.reload();
     await shows(z, 'UKETUKE1');
     await painted(z, 'zlk_1_4_2', RED);
