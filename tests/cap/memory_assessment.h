@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cap/answers.h"
@@ -143,6 +144,27 @@ inline void ExpectSteps(const std::string& cap, std::initializer_list<Step> step
     if (step.evidence) {
       EXPECT_EQ(EvidenceOf(a, cap), step.evidence);
     }
+  }
+}
+
+// One item that decides a CAP, written last in `answers` after the answers
+// it needs beside it ("h2-a=2 h2-b=3 h3"): its values from `low` to `high`
+// trigger the CAP (kNoUpper: every value from `low` up), the value one below
+// and the one above do not.
+inline constexpr int kNoUpper = 99;
+struct Range {
+  const char* cap;
+  std::string_view answers;
+  int low, high;
+};
+
+inline void ExpectRange(const Range& r) {
+  const size_t item = r.answers.rfind(' ') + 1;  // 0 when the item stands alone
+  for (int v : {r.low - 1, r.low, r.high, r.high + 1}) {
+    const bool fires = v >= r.low && (v <= r.high || r.high == kNoUpper);
+    ExpectSteps(r.cap, {{std::string(r.answers.substr(0, item)) + std::string(r.answers.substr(item)) + "=" +
+                             std::to_string(v),
+                         fires}});
   }
 }
 
