@@ -59,10 +59,6 @@ TEST_F(StoreRuns, FailedRunKeepsThePreviousRow) {
   EXPECT_NE(host.LastMessage().find("Q 表の行がありません"), std::string::npos);
   EXPECT_EQ(ctx.record_number, 0) << "no follow-up on a failed run";
   EXPECT_EQ(Slots(7, kApril), "5|コミュニケーション||山田 花子||") << "the previous selection is kept";
-
-  Set("AA", 7, kApril, "AA-1", Value{});
-  EXPECT_FALSE(engine.CapCreate(ctx, host, Choose(7, kApril)));
-  EXPECT_NE(host.LastMessage().find("AA-1"), std::string::npos);
 }
 
 TEST_F(StoreRuns, VerificationRefillsAndExports) {
