@@ -35,6 +35,7 @@ test('the CAP review worksheet is saved where the user says, over a file only af
     await list.getByRole('option', { name: /kento/ }).waitFor();
     const names = await list.getByRole('option').allInnerTexts();
     assert.ok(names.some((n) => n.includes('old.rtf')) && !names.some((n) => n.includes('notes.txt')), names.join());
+    assert.deepEqual(await save.getByLabel('ファイルの種類').locator('option').allInnerTexts(), ['RTFファイル', 'すべてのファイル']);
     assert.equal(await save.getByLabel('ファイル名').inputValue(), 'CAP検討用紙_山田花子_平成15年4月1日.rtf');
     await list.getByRole('option', { name: /kento/ }).dblclick();
     await save.locator('.save-dir').filter({ hasText: path.join(home, 'kento') }).waitFor();

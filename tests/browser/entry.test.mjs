@@ -142,12 +142,15 @@ test('a new intake over its five pages and an assessment over its twenty are fou
     await walkPages(z, ['UKETUKE2', 'UKETUKE3', 'UKETUKE4', 'UKETUKE5'], expected);
     await closeEntry(z);
 
-    // The client's first assessment starts on AA (the items it copies from the
-    // intake are counted in the C++ shell tests).
+    // The client's first assessment starts on AA, with the intake's items.
     await openRecord(z, '新規アセスメント', 101);
     await pickReferenceDate(z, '2026/11/20');
     await settled(z, 'AA');
-    expected.AA = await fillPage(z.page, COPIED_TO_AA);
+    const copied = await readElements(z.page);
+    const intake = expected.UKETUKE1;
+    assert.deepEqual(COPIED_TO_AA.map((name) => copied[name]),
+      [intake.zlk_1_1, intake.zlk_1_2, intake.zlk_1_3_1, intake.zlk_1_3_2, intake.zlk_受付日時]);
+    expected.AA = { ...await fillPage(z.page, COPIED_TO_AA), zlk_AA_1: copied.zlk_AA_1, zlk_AA_2: copied.zlk_AA_2 };
 
     // On through every section: page buttons, and the jump menu for H and S.
     for (const section of SECTIONS.slice(1)) {
@@ -155,6 +158,8 @@ test('a new intake over its five pages and an assessment over its twenty are fou
       else await nextButton(z).click();
       await settled(z, section);
       expected[section] = await fillPage(z.page, ['zlk_A1']);
+      // A1 is the reference date, shown again when the assessment is opened.
+      if (section === 'A') expected.A.zlk_A1 = '2026/11/20';
     }
     await closeEntry(z);
 

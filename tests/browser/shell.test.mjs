@@ -1,7 +1,7 @@
 // The main window against the real program: the main menu, page commands, the
-// version box, the blank forms window beside the menu, and quitting. (The
-// session is walked in entry.test.mjs; what the server refuses to calls and
-// pages is counted in the C++ web tests.)
+// version box, what the server lets a call or a page through with, the blank
+// forms window beside the menu, and quitting. (Other tabs refused and the
+// session over a closed tab are walked in entry.test.mjs.)
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { rmSync } from 'node:fs';
@@ -35,7 +35,21 @@ test('the main window: its menu, a page command, the version box, 白紙様式 b
     await z.page.getByRole('button', { name: 'バージョン情報' }).click();
     const version = z.page.getByRole('dialog', { name: 'ZELKA 2.0 バージョン情報' });
     assert.match(await version.innerText(), /1\.0\.49\s*OK$/);
+    assert.equal(await version.getAttribute('data-icon'), 'information');
     await version.getByRole('button', { name: 'OK' }).click();
+
+    // Calls need the session in their header, pages its key in the path; the
+    // start code, spent by this tab, opens no second session, and nothing the
+    // tab was answered set a cookie.
+    const { secret, pages } = JSON.parse(await z.page.evaluate(() => sessionStorage.getItem('zelka-session')));
+    const status = async (path, headers = {}) => (await fetch(z.zelka.origin + path, { headers })).status;
+    const start = new URL(z.zelka.url).searchParams.get('start');
+    assert.equal((await fetch(`${z.zelka.origin}/api/session`, { method: 'POST', body: JSON.stringify({ start }) })).status, 403);
+    assert.equal(await status('/api/state?since=0'), 403);
+    assert.equal(await status('/api/state?since=0', { 'X-Zelka-Session': secret }), 200);
+    assert.equal(await status('/MainMenu/MainMenuFr.htm', { 'X-Zelka-Session': secret }), 403);
+    assert.equal(await status(`${pages}MainMenu/MainMenuFr.htm`), 200);
+    assert.deepEqual(await z.context.cookies(), []);
 
     // 白紙様式 opens 空表出力 beside the menu, the focus on its first button so
     // that the keyboard alone is enough.
@@ -43,7 +57,9 @@ test('the main window: its menu, a page command, the version box, 白紙様式 b
     const win = z.page.getByRole('dialog', { name: '空表出力' });
     assert.match(await win.innerText(), /PDFを表示できるソフトウェア/);
     assert.equal(await z.page.evaluate(() => document.activeElement.textContent), '相談受付表');
-    // A press opens the form in a new tab, and the window stays.
+    // A press opens the form, served as a PDF, in a new tab, and the window stays.
+    const pdf = await fetch(`${z.zelka.origin}${pages}PDF/CapSelect.pdf`);
+    assert.deepEqual([pdf.status, pdf.headers.get('content-type')], [200, 'application/pdf']);
     const [tab] = await Promise.all([
       z.context.waitForEvent('page'),
       win.getByRole('button', { name: 'CAP選定表' }).click(),
