@@ -18,7 +18,6 @@ const SECTIONS = ['AA', ...'ABCDEFGHIJKLMNOPQRS'];
 const COPIED_TO_AA = ['zlk_AA_1', 'zlk_AA_2', 'zlk_AA_3_1', 'zlk_AA_3_2', 'zlk_AA_4'];
 
 const entry = (z) => z.page.frameLocator('#frame-entry');
-const dialog = (z, name) => z.page.getByRole('dialog', { name });
 const settled = (z, file) => settledPage(z.page, file);
 
 function assertShows(actual, expected, page) {
@@ -52,7 +51,7 @@ async function closeEntry(z) {
 }
 
 async function pickReferenceDate(z, text) {
-  const box = dialog(z, 'アセスメント基準日の設定');
+  const box = z.page.getByRole('dialog', { name: 'アセスメント基準日の設定' });
   await box.waitFor();
   await box.getByLabel('アセスメント基準日').fill(text);
   await box.getByRole('button', { name: 'OK' }).click();

@@ -185,12 +185,6 @@ export async function fillPage(page, skip = []) {
   return expected;
 }
 
-// Sets the main menu page's status text, as its buttons do.
-export async function setMainStatus(page, text) {
-  const frame = page.frame({ url: /MainMenuFr\.htm/ });
-  await frame.evaluate((t) => { window.status = t; }, text);
-}
-
 // Waits until the entry window shows FORM/`file`.HTM and the program has no
 // page operation under way, and stays so for a moment: the page is filled.
 export async function settled(page, file) {
