@@ -40,7 +40,7 @@ TEST(AddTrigger, CheckFlagAndValueText) {
 
 TEST(Evidence, EachRoutineStartsEmpty) {
   MemoryAssessment a;
-  a.Set("K", "k7-a", int64_t{1}).Set("B", "b1-a", int64_t{1}).Set("J", "j1-x", int64_t{1});
+  a.Set("k7-a=1 b1-a=1 j1-x=1");
   const AnswerSheet sheet = a.Sheet();
   TriggerCol evidence;
   for (const char* cap : {"8", "16", "7"}) GatherEvidence(FindCap(cap), sheet[0], evidence);

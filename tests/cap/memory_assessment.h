@@ -7,12 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cap/answers.h"
@@ -55,18 +56,32 @@ class MemoryAssessment {
     key_.reference_date = Date{2003, 4, 1};
     for (const TableDef& table : DeliveredCatalogue().tables())
       for (const ColumnDef& column : table.columns) rows_[UpperAscii(table.name)][UpperAscii(column.code)] = Value{};
-    Set("AA", "AA-1", std::string("山田 花子"));
+    Set("aa-1", std::string("山田 花子"));
   }
 
-  MemoryAssessment& Set(const std::string& table, const std::string& column, Value value) {
-    auto& row = rows_.at(UpperAscii(table));
-    auto cell = row.find(UpperAscii(column));
-    if (cell == row.end()) throw std::invalid_argument("no column " + column + " in " + table);
-    cell->second = std::move(value);
+  // Sets answers written as on the form, "h2-a=2 c3=-": each item code (any
+  // case; codes begin with their section's letters, so the code names its
+  // table) with a whole number, or "-" for unanswered.
+  MemoryAssessment& Set(std::string_view answers) {
+    std::istringstream words{std::string(answers)};
+    for (std::string word; words >> word;) {
+      const size_t equals = word.find('=');
+      if (equals == std::string::npos) throw std::invalid_argument("no value in " + word);
+      const std::string value = word.substr(equals + 1);
+      Set(word.substr(0, equals), value == "-" ? Value{} : Value{std::stoll(value)});
+    }
     return *this;
   }
+  MemoryAssessment& Set(const std::string& column, Value value) {
+    for (auto& [table, row] : rows_) {
+      auto cell = row.find(UpperAscii(column));
+      if (cell == row.end()) continue;
+      cell->second = std::move(value);
+      return *this;
+    }
+    throw std::invalid_argument("no column " + column);
+  }
   void RemoveRow(const std::string& table) { removed_.insert(UpperAscii(table)); }
-  AssessmentKey key() const { return key_; }
 
   AnswerSheet Sheet() const {
     StoredRows rows = rows_;
@@ -110,17 +125,10 @@ inline std::string EvidenceOf(const MemoryAssessment& assessment, const std::str
   return Describe(evidence);
 }
 
-// One step of a rule test: answers added to the assessment so far (kNull for
-// unanswered), then whether the CAP fires and the evidence it lists, each
-// when given.
-inline constexpr int64_t kNull = INT64_MIN;
-struct Answer {
-  const char* table;
-  const char* column;
-  int64_t value;
-};
+// One step of a rule test: answers added to the assessment so far, then
+// whether the CAP fires and the evidence it lists, each when given.
 struct Step {
-  std::vector<Answer> set;
+  std::string answers;
   std::optional<bool> fires;
   const char* evidence = nullptr;
 };
@@ -128,8 +136,8 @@ struct Step {
 inline void ExpectSteps(const std::string& cap, std::initializer_list<Step> steps, MemoryAssessment a = {}) {
   int n = 0;
   for (const Step& step : steps) {
-    SCOPED_TRACE("CAP " + cap + " step " + std::to_string(++n));
-    for (const Answer& x : step.set) a.Set(x.table, x.column, x.value == kNull ? Value{} : Value{x.value});
+    SCOPED_TRACE("CAP " + cap + " step " + std::to_string(++n) + ": " + step.answers);
+    a.Set(step.answers);
     if (step.fires) {
       EXPECT_EQ(Triggered(a, cap), *step.fires);
     }
@@ -137,6 +145,22 @@ inline void ExpectSteps(const std::string& cap, std::initializer_list<Step> step
       EXPECT_EQ(EvidenceOf(a, cap), step.evidence);
     }
   }
+}
+
+// One item that decides a CAP, written last in `answers` after the answers
+// it needs beside it ("h2-a=2 h2-b=3 h3"): its values from `low` to `high`
+// trigger the CAP (kNoUpper: every value from `low` up), the value one below
+// and the one above do not.
+inline constexpr int kNoUpper = 99;
+struct Range {
+  const char* cap;
+  const char* answers;
+  int low, high;
+};
+
+inline void ExpectRange(const Range& r) {
+  for (int v : {r.low - 1, r.low, r.high, r.high + 1})
+    ExpectSteps(r.cap, {{r.answers + ("=" + std::to_string(v)), v >= r.low && (v <= r.high || r.high == kNoUpper)}});
 }
 
 }  // namespace zelka::testing

@@ -65,11 +65,4 @@ inline DialogEvent Highlight(int row) {
   return e;
 }
 
-// The first cell of every grid row.
-inline std::vector<std::string> FirstCells(const Dialog& dialog) {
-  std::vector<std::string> cells;
-  for (const auto& row : dialog.Find("DBG")->rows) cells.push_back(row.at(0));
-  return cells;
-}
-
 }  // namespace zelka::testing

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "shell/main_window.h"
 #include "shell_fixture.h"
 
@@ -32,23 +30,6 @@ TEST_F(CommandTest, OnlyAQuestionMarkOnTheMainPageIssuesACommand) {
   EXPECT_EQ(host.status_clears[View::kMain], 1);  // cleared, so the page can send it again
   app.HandleEvent(Status(View::kMain, "?"));
   EXPECT_EQ(host.LastMessage(), "次のコマンドが発行されました\r\n");
-}
-
-TEST_F(CommandTest, ACommandNotInThisBuildSaysSoAndChangesNothing) {
-  const auto commands = MainCommands();
-  const auto pending = std::find_if(commands.begin(), commands.end(), [](const MainCommand& c) { return !c.action; });
-  if (pending == commands.end()) GTEST_SKIP() << "every command is ready";
-  std::string written(pending->name);
-  std::transform(written.begin(), written.end(), written.begin(), ::tolower);
-  RecordContext& ctx = app.context();
-  ctx.table_name = "before";
-  ctx.record_number = 7;
-  app.HandleEvent(Status(View::kMain, "?" + written));
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].text, kNotReadyPrefix + std::string(pending->name));
-  EXPECT_EQ(host.messages[0].icon, Icon::kInformation);
-  EXPECT_EQ(ctx.table_name, "before");
-  EXPECT_EQ(ctx.record_number, 7);
 }
 
 // QUIT from the page's status text or from a navigation: each asks in its own
@@ -204,29 +185,31 @@ DialogEvent Click(const std::string& control, std::map<std::string, std::string>
   return e;
 }
 
+// The next search dialog finds the record `number` and chooses it.
+void QueueChoiceOf(ScriptedHost& host, const std::string& number) {
+  host.QueueDialog([number](Dialog& d, ScriptedHost& h) {
+    h.Send(d, Click("cmdFind", {{"txtSeiriNo", number}}));
+    h.Send(d, Click("cmdChoose"));
+  });
+}
+
 // The two CAP commands store the selection of the assessment chosen (and of
 // no other) before the worksheet's save dialog or the list's preview.
 TEST_F(StoredCommandTest, CapCommandsStoreTheSelectionOfTheChosenAssessmentFirst) {
   AddAssessment(5, "2003-04-01");
   AddAssessment(6, "2003-04-01");
-  auto choose = [this](const char* number) {
-    host.QueueDialog([number](Dialog& d, ScriptedHost& h) {
-      h.Send(d, Click("cmdFind", {{"txtSeiriNo", number}}));
-      h.Send(d, Click("cmdChoose"));
-    });
-  };
   for (const char* command : {"?cap_kento", "?CAP_PRINT"}) app.HandleEvent(Status(View::kMain, command));
   EXPECT_TRUE(db().OpenTable("CAP選定").Eof()) << "searches closed without a choice";
   EXPECT_TRUE(host.messages.empty() && host.save_dialogs.empty()) << host.LastMessage();
 
-  choose("5");
+  QueueChoiceOf(host, "5");
   app.HandleEvent(Status(View::kMain, "?CAP_KENTO"));
   EXPECT_EQ(host.dialogs_shown.back(), "登録データの選択");
   EXPECT_FALSE(db().OpenKey("CAP選定", 5, Date{2003, 4, 1}).Eof());
   EXPECT_EQ(host.save_dialogs.size(), 1u);  // cancelled: no file, no message
   EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
 
-  choose("6");
+  QueueChoiceOf(host, "6");
   app.HandleEvent(Status(View::kMain, "?cap_print"));
   EXPECT_FALSE(db().OpenKey("CAP選定", 6, Date{2003, 4, 1}).Eof());
   EXPECT_EQ(db().OpenTable("CAP選定").RecordCount(), 2);
@@ -248,10 +231,7 @@ TEST_F(StoredCommandTest, PrintCommandsChooseThroughTheirSearchThenShowTheReport
     host.reports.clear();
     app.HandleEvent(Status(View::kMain, command));  // the search closed without a choice
     EXPECT_TRUE(host.reports.empty()) << command;
-    host.QueueDialog([](Dialog& d, ScriptedHost& h) {
-      h.Send(d, Click("cmdFind", {{"txtSeiriNo", "6"}}));
-      h.Send(d, Click("cmdChoose"));
-    });
+    QueueChoiceOf(host, "6");
     app.HandleEvent(Status(View::kMain, command));
     ASSERT_EQ(host.reports.size(), 1u) << command << ": " << host.LastMessage();
     EXPECT_EQ(host.reports[0].title, title);
@@ -270,6 +250,7 @@ TEST_F(StoredCommandTest, FailingCommandIsReportedAndTheLoopGoesOn) {
   EXPECT_NE(host.messages[0].text.find("disk unplugged"), std::string::npos) << host.messages[0].text;
   EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
   EXPECT_EQ(host.messages[1].title, "ZELKA 2.0 バージョン情報");
+  EXPECT_EQ(host.messages[1].text, "ZELKA 2.0 添付CDソフト バージョン：1.0.49");
 }
 
 }  // namespace

@@ -179,8 +179,6 @@ TEST_F(ProgramTest, ReportCommandWritesAPageOrAPdfAndRefusesADirectoryInUse) {
       {{"--form", "intake", "--id", "3", "--out", dir.Child("r.html")}, 0, "<!DOCTYPE html>", ""},
       {{"--form", "intake", "--id", "3", "--out", dir.Child("r.pdf")}, 0, "%PDF", ""},
       {{"--form", "intake", "--id", "4", "--out", dir.Child("none.html")}, 1, "", "整理番号 4 の相談受付表がありません"},
-      {{"--form", "assessment", "--id", "3", "--out", dir.Child("none.html")}, 2, "", "--date is required"},
-      {{"--form", "cap-list", "--id", "3", "--out", dir.Child("none.txt")}, 2, "", ".html or .pdf"},
   };
   for (const Case& c : cases) {
     Process run = report(c.options);

@@ -12,17 +12,12 @@ std::string Fail(char32_t c) {
   return "";
 }
 
-TEST(Cp932Test, AsciiKanjiAndKatakanaRoundTrip) {
-  std::string text = "ZELKA 2.0 アセスメント表 ｱｾｽﾒﾝﾄ\r\n";
-  std::string bytes = Utf8ToCp932(text, Fail);
-  EXPECT_EQ(Cp932ToUtf8(bytes), text);
-}
-
-TEST(Cp932Test, SecondByteBackslashIsKeptWhole) {
-  // 表 is 95 5C: the second byte is "\" and must stay part of the character.
+// 表 is 95 5C: the second byte is "\" and must stay part of the character.
+TEST(Cp932Test, TextRoundTripsAndASecondByteBackslashStaysInItsCharacter) {
   EXPECT_EQ(Utf8ToCp932("表", Fail), std::string("\x95\x5C"));
   EXPECT_EQ(Cp932ToUtf8("\x95\x5C"), "表");
-  for (const char* text : {"予", "ソ", "能", "十", "申"}) EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(text, Fail)), text);
+  const std::string text = "ZELKA 2.0 アセスメント表 ｱｾｽﾒﾝﾄ 予ソ能十申\r\n";
+  EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(text, Fail)), text);
 }
 
 // Characters that other CP932 tables fold silently into look-alikes: the
