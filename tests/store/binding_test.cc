@@ -121,6 +121,11 @@ TEST_F(BindingTest, ANewIntakeIsStoredOnlyUnderAFreeNumberWhichThenStays) {
   ASSERT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(host.messages[0].text, "登録時にエラーが発生しました");
   EXPECT_EQ(host.messages[0].title, "整理番号が重複しています");
+  EXPECT_EQ(host.messages[1].title, "DEBUG");
+  // Plain words first, the store's own text after them.
+  EXPECT_TRUE(host.messages[1].text.starts_with("この整理番号のデータは既に登録されています。"));
+  EXPECT_NE(host.messages[1].text.find("\r\n\r\n技術情報: テーブル 相談受付表 には同じキーの行が既にあります"),
+            std::string::npos);
   EXPECT_EQ(host.CurrentPage(View::kEntry), "FORM/UKETUKE1.HTM");
   EXPECT_EQ(Shown("zlk_1_1"), "山田太郎");
   EXPECT_EQ(Stored(kIntakeTable, 5, "1-1"), Value{std::string("先客")});

@@ -92,5 +92,20 @@ TEST_F(CheckTest, PassesCanCollectTheirClearingForOneWrite) {
   EXPECT_EQ(clears.size(), 2u);
 }
 
+// A named refusal: the item, then the message, then why a date is none when
+// the reader can tell.
+TEST_F(CheckTest, RefusalNamesTheItemAndSaysWhyADateIsNone) {
+  EXPECT_FALSE(CheckLength(std::string(21, '9'), host, "1-4-2", 20, nullptr, "1-4-2 電話番号"));
+  ExpectRefused("1-4-2 電話番号: 文字数が多すぎます。20文字以内で入力してください。", "zlk_1_4_2");
+  host.messages.clear();
+  EXPECT_FALSE(CheckDate("H31.5.1", host, "A1", nullptr, "A1 基準日"));
+  ExpectRefused(std::string("A1 基準日: ") + kDateMessage +
+                    "\r\n平成は平成31年4月30日で終わっています。この日付は令和元年5月1日です。",
+                "zlk_A1");
+  host.messages.clear();
+  EXPECT_FALSE(CheckDate("あした", host, "1-8-1-4", nullptr, "1-8-1-4 治療開始"));
+  ExpectRefused(std::string("1-8-1-4 治療開始: ") + kDateMessage, "zlk_1_8_1_4");
+}
+
 }  // namespace
 }  // namespace zelka
