@@ -9,7 +9,6 @@
 
 #include <map>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -81,18 +80,14 @@ class MemoryAssessment {
     }
     throw std::invalid_argument("no column " + column);
   }
-  void RemoveRow(const std::string& table) { removed_.insert(UpperAscii(table)); }
+  // A section without its row; its answers can no longer be set.
+  void RemoveRow(const std::string& table) { rows_.erase(UpperAscii(table)); }
 
-  AnswerSheet Sheet() const {
-    StoredRows rows = rows_;
-    for (const std::string& table : removed_) rows.erase(table);
-    return SheetOf(key_, rows);
-  }
+  AnswerSheet Sheet() const { return SheetOf(key_, rows_); }
 
  private:
   AssessmentKey key_;
   StoredRows rows_;
-  std::set<std::string> removed_;
 };
 
 // Helpers: the CAP numbers the selection triggers, in slot order; whether one

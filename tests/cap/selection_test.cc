@@ -14,10 +14,6 @@ TEST(Selection, FirstTriggeredCapTakesSlotOne) {
   EXPECT_EQ(Selected(a), Numbers{}) << "c3 <= 2 and b2-a < 2 hold unanswered, but their partners do not";
   a.Set("c1=1 j1-x=2");
   EXPECT_EQ(Selected(a), (Numbers{"5", "16"}));
-  CapSelection selection = SelectCaps(a.Sheet()[0]);
-  EXPECT_EQ(selection.client_name, "山田 花子");
-  EXPECT_EQ(selection.slots[0].name, "コミュニケーション");
-  EXPECT_EQ(selection.slots[1].name, "栄養");
 }
 
 // Every CAP at once: more than 30 triggered CAPs all find a slot, in
@@ -66,9 +62,6 @@ TEST(Catalogue, NumbersAndSlotFields) {
   EXPECT_EQ(FindCap("2A"), -1) << "the worksheet compares exactly";
   EXPECT_EQ(FindCap(" 5"), -1);
   EXPECT_EQ(CapNumberColumn(1), "CAP番号01");
-  for (const auto& [table, code] : kItemInfo)
-    EXPECT_NE(DeliveredCatalogue().Find(kRuleItems[table].table)->Find(code), nullptr)
-        << "the rules read " << code << ", which the catalogue lacks";
   EXPECT_EQ(CapNameColumn(33), "CAP種類33");
 }
 
