@@ -1,6 +1,7 @@
 // The daily data entry on the real pages: a new intake over its five pages
 // and an assessment of that client over its twenty, both opened again through
-// the search dialogs with every value in place; a pending edit kept by the
+// the search dialogs with every value in place; the next page built ahead
+// while the user types, and shown from there; a pending edit kept by the
 // program through a closed tab and reloads, while the tab that traded the
 // start code keeps its session and any other tab is shown nothing; the
 // reference date dialog, the duplicate assessment and the title-bar close. The
@@ -9,8 +10,8 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  answerMessage, field, fillPage, keptByProgram, mainCommand, mainShown, openRecord, openZelka, readElements,
-  settled as settledPage,
+  answerMessage, field, fillPage, keptByProgram, mainCommand, mainShown, navigationReply, openRecord, openZelka,
+  readElements, settled as settledPage,
 } from './zelka.mjs';
 
 const SECTIONS = ['AA', ...'ABCDEFGHIJKLMNOPQRS'];
@@ -25,7 +26,13 @@ function assertShows(actual, expected, page) {
 }
 
 const nextButton = (z) => entry(z).locator('button.move.next');
-const closeButton = (z) => entry(z).locator('button.move.close');
+// Waits until exactly `pages` are built ahead, each loaded to the end (a
+// frame's first, empty document is complete too, hence its URL).
+const builtAhead = (z, pages) => z.page.waitForFunction((want) => {
+  const built = Array.from(document.querySelectorAll('#view-entry iframe.ahead')).map((f) => f.contentDocument)
+    .filter((doc) => doc?.readyState === 'complete').map((doc) => new URL(doc.URL).pathname.replace(/^\/p\/\w+/, ''));
+  return JSON.stringify(built.sort()) === JSON.stringify(want);
+}, pages);
 
 // The jump menu's item for the page whose caption starts with `prefix` and a point.
 async function jump(z, prefix) {
@@ -46,7 +53,7 @@ async function walkPages(z, pages, expected, byMenu = false) {
 }
 
 async function closeEntry(z) {
-  await closeButton(z).click();
+  await entry(z).locator('button.move.close').click();
   await mainShown(z.page);
 }
 
@@ -80,10 +87,19 @@ test('a new intake over its five pages and an assessment over its twenty are fou
     if (/Content Security Policy/i.test(message.text())) blocked.push(message.text());
   });
   try {
+    // The name typed at once, while the next page is being built beside it:
+    // nothing typed is lost, and the focus stays in the field.
     await mainCommand(z, '新規受付');
+    const name = field(z.page, 'zlk_1_1');
+    await name.click();
+    await name.pressSequentially('ヤマダ タロウ', { delay: 40 });
+    await builtAhead(z, ['/FORM/UKETUKE2.HTM']);
+    assert.equal(await name.inputValue(), 'ヤマダ タロウ');
+    assert.equal(await z.page.evaluate(() => document.getElementById('frame-entry').contentDocument.activeElement.name),
+      'zlk_1_1', 'the focus stays');
+    assert.equal(await z.page.evaluate(() => document.activeElement.id), 'frame-entry');
     await settled(z, 'UKETUKE1');
-    const expected = {};
-    expected.UKETUKE1 = await fillPage(z.page, ['zlk_整理番号']);
+    const expected = { UKETUKE1: { ...await fillPage(z.page, ['zlk_整理番号', 'zlk_1_1']), zlk_1_1: 'ヤマダ タロウ' } };
     // The number last: once the program holds it, it holds the whole page.
     expected.UKETUKE1.zlk_整理番号 = '101';
     await field(z.page, 'zlk_整理番号').fill('101');
@@ -111,12 +127,31 @@ test('a new intake over its five pages and an assessment over its twenty are fou
     await settled(z, 'UKETUKE1');
     assertShows(await readElements(z.page), expected.UKETUKE1, 'UKETUKE1 reloaded');
 
-    // Pages 2 and 3 by the page buttons, 4 and 5 by the menu.
-    for (const page of ['UKETUKE2', 'UKETUKE3']) {
-      await nextButton(z).click();
-      await settled(z, page);
-      expected[page] = await fillPage(z.page);
-    }
+    // Pages 2 and 3 by the page buttons, 4 and 5 by the menu. After a reload
+    // page 2 loads on demand; page 3 is the frame built ahead meanwhile, shown:
+    // focused on its first field, with only its own neighbours built, and it
+    // cannot leave by itself.
+    await nextButton(z).click();
+    await settled(z, 'UKETUKE2');
+    expected.UKETUKE2 = await fillPage(z.page);
+    await builtAhead(z, ['/FORM/UKETUKE1.HTM', '/FORM/UKETUKE3.HTM']);
+    await z.page.evaluate(() => {
+      document.querySelector('#view-entry iframe.ahead[src$="/FORM/UKETUKE3.HTM"]').contentWindow.builtAhead = true;
+    });
+    await nextButton(z).click();
+    await settled(z, 'UKETUKE3');
+    assert.equal(await z.page.evaluate(() => document.getElementById('frame-entry').contentWindow.builtAhead), true);
+    assert.equal(await z.page.evaluate(() => document.querySelectorAll('#frame-entry').length), 1);
+    await z.page.waitForFunction(() => {
+      const doc = document.getElementById('frame-entry').contentDocument;
+      return doc.activeElement === Array.from(doc.forms[0].elements).find((e) => e.name.startsWith('zlk') && e.type !== 'hidden');
+    });
+    await builtAhead(z, ['/FORM/UKETUKE2.HTM', '/FORM/UKETUKE4.HTM']);
+    await z.page.evaluate(() => document.getElementById('frame-entry').contentDocument.body
+      .insertAdjacentHTML('afterbegin', '<a id="away" href="/FORM/S.HTM">away</a>'));
+    assert.equal(await navigationReply(z.page, () => entry(z).locator('#away').click()), false);
+    assert.match(await z.page.evaluate(() => document.getElementById('frame-entry').contentDocument.URL), /\/FORM\/UKETUKE3\.HTM$/);
+    expected.UKETUKE3 = await fillPage(z.page);
     await jump(z, 'Ⅳ');
     await settled(z, 'UKETUKE4');
     expected.UKETUKE4 = await fillPage(z.page);

@@ -14,32 +14,24 @@ export const ZELKA_BIN = process.env.ZELKA_BIN || path.resolve(here, '../../buil
 export const APP_TITLE = 'ZELKA2.0 アセスメント表';
 export const SEARCH = '登録データの選択';
 
-// Runs `text` on the program directory's database; what sqlite3 printed.
-export function sql(appDir, text) {
-  return execFileSync('sqlite3', [path.join(appDir, 'ZELKA20.mdb')], { input: text, encoding: 'utf8' }).trim();
-}
-
-// A `prepare` for startZelka: a new store with `text` run on it.
+// A `prepare` for startZelka: a new store with the SQL `text` run on it.
 export const withStore = (text) => (appDir) => {
   execFileSync(ZELKA_BIN, ['init', '--app-dir', appDir]);
-  sql(appDir, text);
+  execFileSync('sqlite3', [path.join(appDir, 'ZELKA20.mdb')], { input: text });
 };
 
-// The delivered data files beside the executable, without the program itself,
-// its web files or any database left from a run.
-function copyProgramDirectory(target) {
+// The program directory is a copy of the delivered data files beside the
+// executable, without the program itself, its web files or any database left
+// from a run. `prepare(appDir)` may add or change files before the program
+// starts; `env` adds to the program's environment (HOME is where its save
+// dialog opens).
+async function startZelka(prepare = () => {}, env = {}) {
+  const appDir = mkdtempSync(path.join(tmpdir(), 'zelka-app-'));
   const source = path.dirname(ZELKA_BIN);
   const skip = new Set([path.basename(ZELKA_BIN), 'web', 'ZELKA20.mdb', '_ZELKA20.mdb', 'ZELKA20.lock']);
   for (const name of readdirSync(source)) {
-    if (!skip.has(name)) cpSync(path.join(source, name), path.join(target, name), { recursive: true });
+    if (!skip.has(name)) cpSync(path.join(source, name), path.join(appDir, name), { recursive: true });
   }
-}
-
-// `prepare(appDir)` may add or change files before the program starts; `env`
-// adds to the program's environment (HOME is where its save dialog opens).
-async function startZelka(prepare = () => {}, env = {}) {
-  const appDir = mkdtempSync(path.join(tmpdir(), 'zelka-app-'));
-  copyProgramDirectory(appDir);
   prepare(appDir);
   const child = spawn(ZELKA_BIN, ['--app-dir', appDir, '--port', '0', '--no-browser'],
     { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, ...env } });
