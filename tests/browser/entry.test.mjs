@@ -155,15 +155,13 @@ test('a new intake over its five pages and an assessment over its twenty are fou
     await jump(z, 'Ⅳ');
     await settled(z, 'UKETUKE4');
     expected.UKETUKE4 = await fillPage(z.page);
-    // Ⅵ has no page of its own: the menu offers it greyed.
+    // Ⅵ has no page of its own: the menu offers it greyed, beside Ⅴ.
     await z.page.getByRole('button', { name: 'ジャンプ(J)' }).click();
     assert.equal(await z.page.getByRole('menuitem', { name: 'Ⅵ.住居環境' }).getAttribute('aria-disabled'), 'true');
-    await z.page.keyboard.press('Escape');
-    await jump(z, 'Ⅴ');
+    await z.page.getByRole('menuitem', { name: /^Ⅴ\./ }).click();
     await settled(z, 'UKETUKE5');
     expected.UKETUKE5 = await fillPage(z.page);
     await closeEntry(z);
-    assert.equal(await z.page.evaluate(() => lastState.entryDraft), null, 'the kept values go with the window');
 
     // Opened again: without a keystroke, what the program filled in comes
     // back after a reload too, so a save after it cannot blank the answers.

@@ -14,18 +14,20 @@ export const ZELKA_BIN = process.env.ZELKA_BIN || path.resolve(here, '../../buil
 export const APP_TITLE = 'ZELKA2.0 アセスメント表';
 export const SEARCH = '登録データの選択';
 
-// A `prepare` for startZelka: a new store with the SQL `text` run on it.
+// A `prepare` for openZelka: a new store with the SQL `text` run on it.
 export const withStore = (text) => (appDir) => {
   execFileSync(ZELKA_BIN, ['init', '--app-dir', appDir]);
   execFileSync('sqlite3', [path.join(appDir, 'ZELKA20.mdb')], { input: text });
 };
 
-// The program directory is a copy of the delivered data files beside the
-// executable, without the program itself, its web files or any database left
-// from a run. `prepare(appDir)` may add or change files before the program
-// starts; `env` adds to the program's environment (HOME is where its save
-// dialog opens).
-async function startZelka(prepare = () => {}, env = {}) {
+// Starts the program on a fresh program directory and opens a tab on its start
+// address, with the main menu loaded. The directory is a copy of the delivered
+// data files beside the executable, without the program itself, its web files
+// or any database left from a run. `prepare(appDir)` may add or change files
+// before the program starts; `env` adds to the program's environment (HOME is
+// where its save dialog opens). chromium.launch gives every browser a fresh
+// temporary profile of its own.
+export async function openZelka(prepare = () => {}, env = {}) {
   const appDir = mkdtempSync(path.join(tmpdir(), 'zelka-app-'));
   const source = path.dirname(ZELKA_BIN);
   const skip = new Set([path.basename(ZELKA_BIN), 'web', 'ZELKA20.mdb', '_ZELKA20.mdb', 'ZELKA20.lock']);
@@ -47,23 +49,6 @@ async function startZelka(prepare = () => {}, env = {}) {
     });
     exited.then(({ code }) => reject(new Error(`zelka ended (${code}) before serving; stderr: ${stderr}`)));
   });
-  return {
-    url,
-    origin: new URL(url).origin,
-    appDir,
-    exited,
-    async stop() {
-      if (child.exitCode === null && child.signalCode === null) child.kill('SIGTERM');
-      await exited;
-      rmSync(appDir, { recursive: true, force: true });
-    },
-  };
-}
-
-// The program and a tab on its start address, with the main menu loaded.
-// chromium.launch gives every browser a fresh temporary profile of its own.
-export async function openZelka(prepare, env) {
-  const zelka = await startZelka(prepare, env);
   const browser = await chromium.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
@@ -72,14 +57,17 @@ export async function openZelka(prepare, env) {
   });
   const context = await browser.newContext({ viewport: { width: 1366, height: 768 }, locale: 'ja-JP' });
   const page = await context.newPage();
-  await page.goto(zelka.url);
+  await page.goto(url);
   const menu = page.frameLocator('#frame-main');
   await menu.getByRole('button', { name: '新規受付' }).waitFor();
   return {
-    zelka, page, menu, context,
+    zelka: { url, origin: new URL(url).origin, appDir, exited },
+    page, menu, context,
     async close() {
       await browser.close();
-      await zelka.stop();
+      if (child.exitCode === null && child.signalCode === null) child.kill('SIGTERM');
+      await exited;
+      rmSync(appDir, { recursive: true, force: true });
     },
   };
 }
