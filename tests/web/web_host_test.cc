@@ -250,10 +250,6 @@ TEST_F(BrowserHostTest, TypedValuesAndMarksAreKeptUntilThePageChangesOrTheWindow
   EXPECT_EQ(State()["entryDraft"]["elements"][0]["value"], "あ");
 
   mark("zlk_A1", "#FF0000");
-  mark("zlk_A2", "#FF0000");
-  mark("zlk_A1", "#FFFFFF");
-  EXPECT_EQ(State()["entryMarks"], (Json{{"page", "FORM/A.HTM"},
-                                         {"colours", {{"zlk_A1", "#FFFFFF"}, {"zlk_A2", "#FF0000"}}}}));
 
   show_a();  // the same page shown anew starts clean
   EXPECT_EQ(PostDraft("あ"), 200);
@@ -357,9 +353,7 @@ TEST_F(BrowserHostTest, DialogTakesCheckedValuesAndRefreshes) {
                  {"selections", {{"DBG", 1}}}});
   for (int i = 0; i < 50 && dialog.events.empty(); ++i) std::this_thread::sleep_for(20ms);
   ASSERT_EQ(dialog.events.size(), 1u);
-  EXPECT_EQ(dialog.Find("txtName")->value, "田中");
   EXPECT_EQ(dialog.Find("cmdOK")->value, "");  // a button has no value to take
-  EXPECT_EQ(dialog.Find("DBG")->selected, 1);
   AwaitRequest("dialog", [](const Json& r) { return r["controls"][1]["caption"] == "OK!"; });
 
   Answer(shown, {{"event", "click"}, {"control", "cmdOK"}, {"values", {{"txtName", "done"}}}});
