@@ -48,6 +48,13 @@ TEST(MainWindowStartTest, MissingSettingsFileAndAMainMenuThatCannotBeShownAreRep
   EXPECT_EQ(host.messages[0].icon, Icon::kCritical);
 }
 
+TEST_F(MainWindowTest, SettingsFileIsLoadedIntoTheBuffer) {
+  WriteBytes(dir.Child("ZELKA20.PRA"), "[RTF]\nBEGIN_ITEM\t{\\b x}¶\n\ty\n");
+  ShowMainWindow(app);
+  EXPECT_TRUE(host.messages.empty()) << host.LastMessage();
+  EXPECT_EQ(app.settings().GetPrivateAppBuf("RTF", "BEGIN_ITEM"), "{\\b x}\r\ny");
+}
+
 // On a store that is open, so that its closing shows.
 TEST_F(StoredAppTest, QuitFromTheMainLoopEndsItAndClosesTheDatabase) {
   ASSERT_NE(app.database(), nullptr);
