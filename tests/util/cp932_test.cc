@@ -12,12 +12,10 @@ std::string Fail(char32_t c) {
   return "";
 }
 
-// Characters that other CP932 tables fold silently into look-alikes: the
-// full-width forms CP932 holds round trip, the others reach the handler.
+// Characters that other CP932 tables fold silently into look-alikes reach
+// the handler (the full-width forms CP932 holds round trip in the report
+// tests' XML data file).
 TEST(Cp932Test, LookAlikesAreNeverFoldedSilently) {
-  for (const char* text : {"～", "－", "∥", "￠", "￡", "￢"}) {
-    EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(text, Fail)), text) << text;
-  }
   for (char32_t c : {U'〜', U'−', U'‖', U'¢', U'£', U'¬', U'€', U'𠮷'}) {
     std::string text = "a";
     AppendUtf8(text, c);
