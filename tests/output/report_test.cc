@@ -197,9 +197,9 @@ TEST_F(Reports, CapListDatesAreTheSixNewestAndEmptySlotsAreCleared) {
   EXPECT_NE(html.find("ヤマダ 次郎"), std::string::npos);
 }
 
-// The layouts follow the forms: their labels, the answer chosen marked, the
-// headings in the form's order, on A4. (Their titles, sheets and escaping
-// are checked on the previews in print.test.mjs.)
+// The layouts follow the forms: their sheets, their labels, the answer
+// chosen marked, the headings in the form's order, on A4. (Their titles and
+// escaping are checked on the previews in print.test.mjs.)
 TEST_F(Reports, LayoutsFollowTheFormsAndMarkTheAnswerChosen) {
   EXPECT_EQ(LabelHtml("I-6．相談者の住所・電話♪　　<b>"), "I-6．相談者の住所・電話<br>　　&lt;b&gt;");
   AddIntake(1);
@@ -208,17 +208,22 @@ TEST_F(Reports, LayoutsFollowTheFormsAndMarkTheAnswerChosen) {
   Set("B", 1, kApril, "B1-A", int64_t{1});
   Set("S", 1, kApril, "S-A-10-1", std::string("最後の薬"));
   db->Execute("INSERT INTO [CAP選定] ([整理番号], [基準日]) VALUES (1, '2003-04-01')");
-  const std::pair<ReportView, std::vector<std::string>> cases[] = {
-      {IntakeReport(context, 1), {"<span class=\"on\">3.自宅訪問</span>", "Ⅰ-8"}},
-      {AssessmentReport(context, kApril, 1),
+  struct Case {
+    ReportView report;
+    size_t sheets;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {IntakeReport(context, 1), 4, {"<span class=\"on\">3.自宅訪問</span>", "Ⅰ-8"}},
+      {AssessmentReport(context, kApril, 1), 19,
        {"<span class=\"on\">1.問題あり</span>", "最後の薬", "Ｓ．薬物治療調査票", "AA．基本情報（相談・受付時のみ）"}},
-      {CapListReport(context, 1, ""), {"利用者名", "アセスメント結果", "平成15年4月1日"}},
+      {CapListReport(context, 1, ""), 1, {"利用者名", "アセスメント結果", "平成15年4月1日"}},
   };
-  for (const auto& [report, expected] : cases) {
-    EXPECT_NE(report.html.find("@page { size: A4 portrait"), std::string::npos) << report.title;
-    for (const std::string& part : expected) EXPECT_NE(report.html.find(part), std::string::npos) << part;
+  for (const Case& c : cases) {
+    EXPECT_EQ(Occurrences(c.report.html, "<div class=\"sheet"), c.sheets) << c.report.title;
+    EXPECT_NE(c.report.html.find("@page { size: A4 portrait"), std::string::npos) << c.report.title;
+    for (const std::string& part : c.expected) EXPECT_NE(c.report.html.find(part), std::string::npos) << part;
   }
-  const std::string& assessment = cases[1].first.html;
+  const std::string& assessment = cases[1].report.html;
   EXPECT_LT(assessment.find("Ｓ．薬物治療調査票"), assessment.find("AA．基本情報")) << "AA last";
 }
 
