@@ -21,11 +21,8 @@ class BlankFormsTest : public AppTest {
     for (const auto& form : kBlankForms) testing::WriteBytes(dir.Child("PDF/" + std::string(form.file)), "%PDF");
   }
   UiEvent Window(DialogEvent::Kind kind, std::string control = "", std::string key = "") {
-    UiEvent e;
-    e.kind = UiEvent::Kind::kWindow;
-    e.text = kBlankFormsCaption;
-    e.window_event = {kind, std::move(control), std::move(key)};
-    return e;
+    return {.kind = UiEvent::Kind::kWindow, .text = kBlankFormsCaption,
+            .window_event = {kind, std::move(control), std::move(key)}};
   }
   UiEvent Click(std::string control) { return Window(DialogEvent::Kind::kClick, std::move(control)); }
   Dialog* Shown() { return app.Modeless(kBlankFormsCaption); }

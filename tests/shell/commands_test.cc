@@ -174,10 +174,7 @@ TEST(NavigationCommandTest, TheCommandLineIsShownWithNothingHidden) {
 using StoredCommandTest = testing::StoredAppTest;
 
 DialogEvent Click(const std::string& control, std::map<std::string, std::string> values = {}) {
-  DialogEvent e;
-  e.control = control;
-  e.values = std::move(values);
-  return e;
+  return {.control = control, .values = std::move(values)};
 }
 
 // The next search dialog finds the record `number` and chooses it.

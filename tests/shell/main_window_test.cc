@@ -68,10 +68,7 @@ TEST_F(StoredAppTest, QuitFromTheMainLoopEndsItAndClosesTheDatabase) {
 }
 
 TEST_F(MainWindowTest, ShutdownAndTheCloseBoxEndTheLoopWithoutAsking) {
-  UiEvent close;
-  close.kind = UiEvent::Kind::kCloseWindow;
-  close.view = View::kMain;
-  host.QueueEvent(close);
+  host.QueueEvent({.kind = UiEvent::Kind::kCloseWindow, .view = View::kMain});
   host.QueueEvent(Menu("IDM_VerInfo"));
   app.Run();
   EXPECT_TRUE(host.messages.empty());
