@@ -69,9 +69,8 @@ TEST(WriteRtfBlock, GroupsItemsAndSeparators) {
 }
 
 TEST(WorksheetName, ProposedFromClientAndDateAsAFileCanBeNamed) {
-  EXPECT_EQ(ProposedWorksheetName("ヤマダ　ハナコ", Date{2024, 6, 3}), "CAP検討用紙_ヤマダハナコ_令和6年6月3日.rtf");
-  EXPECT_EQ(ProposedWorksheetName("a/b\\c:d*e?f\"g<h>i|j k", Date{2019, 5, 1}),
-            "CAP検討用紙_abcdefghijk_令和元年5月1日.rtf");
+  EXPECT_EQ(ProposedWorksheetName("a/b\\c:d*e?f\"g<h>i|j k　l", Date{2019, 5, 1}),
+            "CAP検討用紙_abcdefghijkl_令和元年5月1日.rtf");
   EXPECT_EQ(ProposedWorksheetName("", Date{}), "CAP検討用紙.rtf");
 }
 

@@ -99,27 +99,5 @@ TEST_F(DatePickerTest, OnlyOkAccepts) {
   EXPECT_EQ(ctx.picker.next_element, "zlk_A1");
 }
 
-using ReferenceDateTest = SearchTest;
-
-TEST_F(ReferenceDateTest, PickedDayIsShownInEraFormAndStoredAndACloseKeepsTheCallersDate) {
-  ctx.reference_date = Date{2001, 2, 3};
-  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
-    h.Send(d, Click("cmdDTPICK"));  // unscripted picker: closed from its title bar
-  });
-  ShowReferenceDateDialog(ctx, host, env);
-  EXPECT_EQ(ctx.reference_date, (Date{2001, 2, 3}));
-  host.QueueDialog([](Dialog& d, ScriptedHost& h) {
-    h.Send(d, Click("cmdDTPICK"));
-    EXPECT_EQ(d.Find("txtAssDate")->value, "令和元年05月01日");
-    h.Send(d, Click("cmdOK"));
-  });
-  host.QueueDialog([](Dialog& picker, ScriptedHost& h) { h.Send(picker, Click("cmdOK", {{"Cal", "2019-05-01"}})); });
-  ctx.picker.time_mode = true;
-  ShowReferenceDateDialog(ctx, host, env);
-  EXPECT_FALSE(ctx.picker.time_mode);
-  EXPECT_EQ(ctx.reference_date, (Date{2019, 5, 1}));
-  EXPECT_TRUE(host.messages.empty());
-}
-
 }  // namespace
 }  // namespace zelka::testing

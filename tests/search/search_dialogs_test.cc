@@ -165,6 +165,7 @@ TEST_F(SearchDialogTest, KeyChordFlashesTheVerificationButtonThenLeavesItShown) 
 
 TEST_F(SearchDialogTest, AssessmentDateButtonWritesThePickedDayInEraForm) {
   std::string shown;
+  ctx.picker.time_mode = true;  // as the entry window's picker may leave it
   host.QueueDialog([&](Dialog& d, ScriptedHost& h) {
     h.Send(d, Click("cmdFind", {{"txtTaisyo", "サトウ"}}));
     h.Send(d, Click("cmdDTPICK"));
@@ -229,6 +230,10 @@ TEST_F(SearchDialogTest, ChoosingHandsBackTheHighlightedOrDoubleClickedRow) {
             "grid 12/2002/10/01 12/2003/04/01, closed, keys 12 2003/04/01");
   EXPECT_EQ(Play(kAssessments, {Search("12"), DoubleClick(0)}),
             "grid 12/2002/10/01 12/2003/04/01, closed, keys 12 2002/10/01");
+  // Closing the reference date dialog hands back no date, not even a typed one.
+  DialogEvent close = Key("Escape");
+  close.values = {{"txtAssDate", "平成15年4月1日"}};
+  EXPECT_EQ(Play(Shown::kReferenceDate, {close}), "grid, closed, keys 0");
   // An empty grid has no row to choose or delete.
   EXPECT_EQ(Play(kIntake, {kChoose, kDelete, Search("abc"), kChoose, DoubleClick(-1), kDelete}), "grid, open, keys 0");
 }

@@ -38,31 +38,14 @@ class SearchTest : public StoreTest {
   int triggers_ = 0;
 };
 
-inline DialogEvent Event(DialogEvent::Kind kind, std::string control = "") {
-  DialogEvent e;
-  e.kind = kind;
-  e.control = std::move(control);
-  return e;
-}
 inline DialogEvent Click(const std::string& control, std::map<std::string, std::string> values = {}) {
-  DialogEvent e = Event(DialogEvent::Kind::kClick, control);
-  e.values = std::move(values);
-  return e;
+  return {.kind = DialogEvent::Kind::kClick, .control = control, .values = std::move(values)};
 }
 inline DialogEvent DoubleClick(int row) {
-  DialogEvent e = Event(DialogEvent::Kind::kDoubleClick, "DBG");
-  e.row = row;
-  return e;
+  return {.kind = DialogEvent::Kind::kDoubleClick, .control = "DBG", .row = row};
 }
-inline DialogEvent Key(const std::string& key) {
-  DialogEvent e = Event(DialogEvent::Kind::kKey);
-  e.key = key;
-  return e;
-}
-inline DialogEvent Highlight(int row) {
-  DialogEvent e = Event(DialogEvent::Kind::kClick, "DBG");
-  e.selections["DBG"] = row;
-  return e;
-}
+inline DialogEvent Key(const std::string& key) { return {.kind = DialogEvent::Kind::kKey, .key = key}; }
+// A click on the grid's row `row`, which highlights it.
+inline DialogEvent Highlight(int row) { return {.control = "DBG", .selections = {{"DBG", row}}}; }
 
 }  // namespace zelka::testing

@@ -84,17 +84,20 @@ class ProgramTest : public ::testing::Test {
   std::string program;
 };
 
-TEST_F(ProgramTest, PrintsItsUrlAndEndsInOrderOnEitherSignal) {
-  for (int signal_number : {SIGTERM, SIGINT}) {
-    Process zelka = Start();
-    std::string url = zelka.ReadLine();
-    EXPECT_TRUE(url.starts_with("http://127.0.0.1:") && url.ends_with("\n")) << url;
-    EXPECT_NE(url.find("/?start="), std::string::npos) << url;
-    zelka.Signal(signal_number);
-    EXPECT_EQ(zelka.Wait(), 0) << strsignal(signal_number);
-    EXPECT_EQ(zelka.Errors(), "");
-    EXPECT_TRUE(std::filesystem::exists(dir.Child("_ZELKA20.mdb")));
-  }
+// A copy killed outright leaves the folder to the next start, which ends in
+// order on SIGINT (SIGTERM: the tests below) with a previous copy kept. (The
+// URL line itself is read by every browser test.)
+TEST_F(ProgramTest, AKilledCopyLeavesTheFolderFreeAndARunEndsInOrderOnSigint) {
+  Process killed = Start({}, "killed");
+  ASSERT_TRUE(killed.ReadLine().starts_with("http://127.0.0.1:"));
+  killed.Signal(SIGKILL);
+  EXPECT_EQ(killed.Wait(), -1);
+  Process zelka = Start();
+  ASSERT_TRUE(zelka.ReadLine().starts_with("http://127.0.0.1:"));
+  zelka.Signal(SIGINT);
+  EXPECT_EQ(zelka.Wait(), 0);
+  EXPECT_EQ(zelka.Errors(), "");
+  EXPECT_TRUE(std::filesystem::exists(dir.Child("_ZELKA20.mdb")));
 }
 
 TEST_F(ProgramTest, SecondCopyRefusesAndLeavesTheFirstAlone) {

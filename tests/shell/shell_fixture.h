@@ -16,27 +16,14 @@ namespace zelka::testing {
 class AppTest : public ::testing::Test {
  protected:
   UiEvent Status(View view, std::string text) {
-    UiEvent e;
-    e.kind = UiEvent::Kind::kStatusText;
-    e.view = view;
-    e.text = std::move(text);
-    return e;
+    return {.kind = UiEvent::Kind::kStatusText, .view = view, .text = std::move(text)};
   }
   UiEvent Navigation(View view, std::string url, std::string post_data = "", int id = 1) {
-    UiEvent e;
-    e.kind = UiEvent::Kind::kNavigate;
-    e.view = view;
-    e.url = std::move(url);
-    e.post_data = std::move(post_data);
-    e.id = id;
-    return e;
+    return {.kind = UiEvent::Kind::kNavigate, .view = view, .url = std::move(url),
+            .post_data = std::move(post_data), .id = id};
   }
   UiEvent Menu(std::string id, View view = View::kMain) {
-    UiEvent e;
-    e.kind = UiEvent::Kind::kMenu;
-    e.view = view;
-    e.text = std::move(id);
-    return e;
+    return {.kind = UiEvent::Kind::kMenu, .view = view, .text = std::move(id)};
   }
 
   TempDir dir;

@@ -181,9 +181,6 @@ TEST_F(BindingTest, FailedCheckStopsTheSaveWithNothingCommitted) {
 
 TEST_F(BindingTest, SectionMovesOpenTheNextTableOnTheSameKeys) {
   const Date date{2019, 5, 1};
-  host.DefinePage("FORM/C.HTM", {Element("zelka-client"), Element("zelka-number"), Element("zelka-date"),
-                                 Element("zlk_C3", "select-one")});
-  AddRow(kIntakeTable, {{"整理番号", int64_t{7}}, {"1-1", std::string("ヤマダ　ハナコ")}});
   AddAssessment(7, date.IsoDate(), "佐藤花子");
   AddAssessment(8, "2004-04-01");
   Open("B.HTM", date);
@@ -192,9 +189,6 @@ TEST_F(BindingTest, SectionMovesOpenTheNextTableOnTheSameKeys) {
   EXPECT_EQ(Stored("B", 7, "B1-A", date), Value{int64_t{2}});
   EXPECT_EQ(ctx.current->table(), "C");
   EXPECT_EQ(host.navigations.back(), "entry:FORM/C.HTM");
-  // The head says whose record it is: the intake's name, number and date.
-  EXPECT_EQ(Shown("zelka-client") + "|" + Shown("zelka-number") + "|" + Shown("zelka-date"),
-            "ヤマダ　ハナコ|7|令和元年5月1日");
 
   Type("zlk_C3", "1");
   ASSERT_TRUE(Save("AA.HTM"));  // the client row, by number alone

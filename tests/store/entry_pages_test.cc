@@ -161,17 +161,6 @@ TEST(EntryPages, DateButtonsAskForThePickerWithFormatModeAndAge) {
     for (const std::string& command : expected) EXPECT_THAT(Commands(file, '!'), ::testing::Contains(command));
 }
 
-TEST(EntryPages, MoveButtonsFollowTheJumpMenus) {
-  EXPECT_EQ(Commands("B.HTM", '#'), (List{"#B|A.HTM", "#B|", "#B|C.HTM"}));
-  EXPECT_EQ(Commands("AA.HTM", '#'), (List{"#AA|", "#AA|A.HTM"}));
-  EXPECT_EQ(Commands("A.HTM", '#'), (List{"#A|AA.HTM", "#A|", "#A|B.HTM"}));
-  EXPECT_EQ(Commands("S.HTM", '#'), (List{"#S|R.HTM", "#S|"}));
-  EXPECT_EQ(Commands("UKETUKE1.HTM", '#'), (List{"#UKETUKE1|", "#UKETUKE1|UKETUKE2.HTM"}));
-  // The menu's last intake item has no page: page 5 ends the intake.
-  EXPECT_EQ(Commands("UKETUKE5.HTM", '#'), (List{"#UKETUKE5|UKETUKE4.HTM", "#UKETUKE5|"}));
-  EXPECT_THAT(Html("B.HTM"), ::testing::HasSubstr("<h1>B.記憶</h1>"));
-}
-
 Catalogue Sample(const std::string& rows) {
   return Catalogue::Parse("table\tcode\ttype\tsize\tformat\tkind\tcheck\tpage\tgroup\tlabel\tchoices\n" + rows);
 }

@@ -11,11 +11,8 @@ namespace {
 constexpr const char kDateMessage[] =
     "日付または時間を入力する項目で、正しく入力していないところがあります";
 
-TEST(ElementNaming, ColumnsAndElementsMapBothWays) {
-  EXPECT_EQ(ElementName("AA-3-1"), "zlk_AA_3_1");
-  EXPECT_EQ(ElementName("整理番号"), "zlk_整理番号");
-  EXPECT_EQ(ColumnOfElement("zlk_h7_a"), "h7-a");
-  EXPECT_EQ(ColumnOfElement(ElementName("S-A-10-5")), "S-A-10-5");
+// Only names past the prefix are bound: a button or a bare prefix is not.
+TEST(ElementNaming, OnlyNamedElementsWithThePrefixAreBound) {
   EXPECT_TRUE(IsBoundElement("zlk_1_1"));
   EXPECT_FALSE(IsBoundElement("cmdNext"));
   EXPECT_FALSE(IsBoundElement("zlk_"));
@@ -76,20 +73,6 @@ TEST_F(CheckTest, LengthCountsCharactersNotBytes) {
 
   EXPECT_FALSE(CheckLength(name + "田", host, "1-1", 32));
   ExpectRefused("文字数が多すぎます。32文字以内で入力してください。", "zlk_1_1");
-}
-
-TEST_F(CheckTest, PassesCanCollectTheirClearingForOneWrite) {
-  ClearList clears;
-  EXPECT_TRUE(CheckLength("山田", host, "1-1", 32, &clears));
-  EXPECT_TRUE(CheckNumber("3", host, "1-3-2", kTypeInteger, &clears));
-  EXPECT_EQ(host.Background(View::kEntry, "zlk_1_1"), "");  // nothing written yet
-  ASSERT_EQ(clears.size(), 2u);
-  EXPECT_EQ(clears[1].name, "zlk_1_3_2");
-  EXPECT_EQ(clears[1].background, "#ffffff");
-  // A refusal is still shown at once.
-  EXPECT_FALSE(CheckDate("2003/02/30", host, "1-3-1", &clears));
-  ExpectRefused(std::string(kDateMessage) + "\r\n2003年2月は28日までです。", "zlk_1_3_1");
-  EXPECT_EQ(clears.size(), 2u);
 }
 
 // A named refusal: the item, then the message, then why a date is none when

@@ -7,7 +7,6 @@ namespace {
 
 TEST(ValueTextTest, PlainTextOfEachKind) {
   EXPECT_EQ(ValueText(Value{}), "");
-  EXPECT_EQ(NullToStr(Value{}), "");
   EXPECT_EQ(ValueText(int64_t{-1234567}), "-1234567");  // no grouping
   EXPECT_EQ(ValueText(int64_t{9007199254740993}), "9007199254740993");
   EXPECT_EQ(ValueText(0.1), "0.1");  // shortest exact form, not 0.10000000000000001

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "support/temp_dir.h"
-#include "util/fake_env.h"
 
 namespace zelka {
 namespace {
@@ -82,23 +81,6 @@ TEST(PosixEnvTest, StartedProgramDoesNotInheritBlockedSignals) {
   ASSERT_TRUE(started);
   ASSERT_TRUE(Appears(out));
   EXPECT_EQ(testing::ReadBytes(out), "SigBlk:\t0000000000000000\n");
-}
-
-TEST(FaultInjectingEnvTest, FailsTheChosenCallsOnly) {
-  testing::TempDir dir;
-  FaultInjectingEnv env;
-  std::string a = dir.Child("a"), b = dir.Child("b"), error;
-  env.FailNth(EnvOp::kWrite, 2);
-  EXPECT_TRUE(env.WriteFile(a, "1"));
-  EXPECT_FALSE(env.WriteFile(a, "2", &error));
-  EXPECT_NE(error.find("WriteFile"), std::string::npos);
-  EXPECT_TRUE(env.WriteFile(a, "3"));
-  EXPECT_EQ(testing::ReadBytes(a), "3");
-  EXPECT_EQ(env.Calls(EnvOp::kWrite), 3);
-  env.FailPath(EnvOp::kRename, b);
-  EXPECT_FALSE(env.RenameFile(a, b));  // the target path counts too
-  env.ClearFaults();
-  EXPECT_TRUE(env.RenameFile(a, b));
 }
 
 }  // namespace

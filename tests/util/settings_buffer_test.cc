@@ -34,9 +34,6 @@ TEST_F(SettingsBufferTest, SectionsKeysContinuationsAndGeneralKeys) {
        "[RTF]\r\n"
        "BEGIN_ITEM\t{\\b ¶}\n"
        "  APPEND_LINE\tline\textra dropped\n"
-       "LONG\tpart one¶\r\n"
-       "\tpart two¶\r\n"
-       "\tpart three\r\n"
        "EMPTY\n"
        "[Other]\n"
        "BEGIN_ITEM\tother\n");
@@ -45,7 +42,6 @@ TEST_F(SettingsBufferTest, SectionsKeysContinuationsAndGeneralKeys) {
   EXPECT_EQ(Get("PrivateAppBufGeneral", "top"), "general value");
   EXPECT_EQ(Get("RTF", "BEGIN_ITEM"), "{\\b \r\n}");
   EXPECT_EQ(Get("RTF", "APPEND_LINE"), "line");
-  EXPECT_EQ(Get("RTF", "LONG"), "part one\r\npart two\r\npart three");
   EXPECT_EQ(Get("RTF", "EMPTY"), "");
   EXPECT_EQ(Get("Other", "BEGIN_ITEM"), "other");
   EXPECT_EQ(Get("rtf", "BEGIN_ITEM"), "");  // names are case-sensitive

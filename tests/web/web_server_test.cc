@@ -160,7 +160,6 @@ TEST(Drafts, KeptOnlyForThePageTheViewShowsAndOnlyWhenWellFormed) {
   extra["background"] = "red";
   const Json refused[] = {
       draft("FORM/B.HTM", {other}),          // a page the view has left
-      draft("", {other}),                    // no page
       draft("FORM/A.HTM", {other}, "side"),  // no such view
       draft("FORM/A.HTM", other),            // not a list
       draft("FORM/A.HTM", {wrong_checked}),
