@@ -154,11 +154,12 @@ bool CapEngine::CapCreate(RecordContext& ctx, Host& host,
 namespace {
 
 // Asks for the export file name until one is given. After a failed write the
-// user may cancel instead, which abandons the export (nullopt).
+// user may cancel instead, which abandons the export (nullopt); a program that
+// is ending gets nullopt too, since every box then answers as cancelled.
 std::optional<std::string> AskExportName(Host& host, bool may_cancel) {
   for (;;) {
     std::optional<std::string> name = host.InputBox(kVerifyPrompt, kVerifyTitle, "");
-    if (!name && may_cancel) return std::nullopt;
+    if (!name && (may_cancel || host.Stopping())) return std::nullopt;
     if (name && !name->empty()) return name;
   }
 }
@@ -182,6 +183,10 @@ void CapEngine::RunVerification(RecordContext& ctx, Host& host, Env& env) {
   host.ShowMessage(kVerifyDoneMessage, Buttons::kOk, Icon::kExclamation);
 
   std::optional<std::string> path = AskExportName(host, false);
+  if (!path) {  // the program is ending; the rebuilt table stays
+    ctx.ClearKeys();
+    return;
+  }
   std::string error;
   auto write = [&] {
     error = OutputFileProblem(ctx.app_dir, *path);  // the program's own files stay as they are

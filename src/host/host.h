@@ -142,6 +142,11 @@ class Host {
   // Shows how far a long run has come (done of total) in a non-modal bar;
   // total 0 hides it.
   virtual void ShowProgress(const std::string& caption, long done, long total) {}
+
+  // Whether the program has been told to end (a signal, the tab gone for
+  // good). Every modal call then answers at once as if cancelled, so a loop
+  // that asks until it gets an answer must stop asking.
+  virtual bool Stopping() const { return false; }
 };
 
 // A Warning for the utilities that shows each notice in a message box: a

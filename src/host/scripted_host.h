@@ -59,6 +59,7 @@ class ScriptedHost : public Host {
   std::vector<std::string> opened_documents;
   std::vector<ReportView> reports;  // previews shown, each left at once
   bool open_document_result = true;         // what OpenDocument answers
+  bool stopping = false;                    // what Stopping answers
   std::vector<std::string> windows_shown;   // captions, each time a window is shown
   std::vector<std::string> windows_open;    // captions of the windows shown and not closed
   std::vector<int> pauses;
@@ -106,6 +107,7 @@ class ScriptedHost : public Host {
     opened_documents.push_back(path);
     return open_document_result;
   }
+  bool Stopping() const override { return stopping; }
   void ShowProgress(const std::string&, long done, long total) override {
     progress.emplace_back(done, total);
   }

@@ -91,6 +91,7 @@ class BrowserHost : public Host {
   void CloseModeless(const Dialog& window) override;
   bool OpenDocument(const std::string& path) override;
   void ShowProgress(const std::string& caption, long done, long total) override;
+  bool Stopping() const override;
 
  private:
   // Publishes the windows that are not modal, in the order first shown.

@@ -89,6 +89,17 @@ TEST_F(StoreRuns, VerificationRefillsAndExports) {
   EXPECT_EQ(text, header + three + "3" + none + nine);
 }
 
+// A program told to end while the file name is asked for ends: its boxes
+// answer as cancelled, which must not be asked again for ever.
+TEST_F(StoreRuns, VerificationEndsWithoutAFileWhenTheProgramIsEnding) {
+  AddAssessment(3, kApril);
+  host.stopping = true;
+  host.QueueInput(std::nullopt);
+  engine.RunVerification(ctx, host, Env::Default());
+  EXPECT_EQ(host.input_prompts.size(), 1u);
+  EXPECT_EQ(db->Query("SELECT count(*) FROM [CAP選定]")[0][0], Value(int64_t{1}));
+}
+
 TEST_F(StoreRuns, VerificationFailureNamesTheAssessmentAndWritesNoFile) {
   AddAssessment(3, kApril);
   AddAssessment(4, kApril);

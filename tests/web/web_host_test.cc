@@ -178,7 +178,9 @@ TEST_F(BrowserHostTest, MessageBoxWaitsForOneOfItsOwnButtons) {
     return host_->ShowMessage("上書きしますか？", Buttons::kYesNo, Icon::kExclamation);
   });
   AwaitRequest("message");
+  EXPECT_FALSE(host_->Stopping());
   host_->RequestShutdown();
+  EXPECT_TRUE(host_->Stopping());
   EXPECT_EQ(answer.get(), Answer::kNo);
   EXPECT_FALSE(host_->Navigate(View::kMain, "MainMenu/MainMenuFr.htm"));
 }
