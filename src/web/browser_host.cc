@@ -311,9 +311,7 @@ bool BrowserHost::Start(std::string* error) { return server_->Start(options_.por
 std::string BrowserHost::StartUrl() const { return server_->StartUrl(); }
 int BrowserHost::Port() const { return server_->Port(); }
 void BrowserHost::RequestShutdown() { channel_->Shutdown(); }
-
 bool BrowserHost::Stopping() const { return channel_->IsShutdown(); }
-bool BrowserHost::ShutdownRequested() const { return channel_->IsShutdown(); }
 bool BrowserHost::BrowserConnected() const { return channel_->ClientSeenWithin(kConnectedWindow); }
 
 std::string BrowserHost::DefaultWebDir() {

@@ -59,7 +59,6 @@ class BrowserHost : public Host {
   // call returns at once (a message box as its cancelling answer, a page load
   // as failed). Safe from any thread.
   void RequestShutdown();
-  bool ShutdownRequested() const;
   // True while a browser tab has polled the state within the last seconds.
   bool BrowserConnected() const;
 
