@@ -5,7 +5,7 @@
 //   ZELKA_BIN=$PWD/build/zelka-app/zelka node bench/page_moves.mjs
 // (after the browser tests' `npm install`, whose playwright-core it uses)
 import {
-  fillPage, mainCommand, mainShown, openRecord, openZelka, settled,
+  fillPage, mainCommand, mainShown, openRecord, openZelka, pickReferenceDate, settled,
 } from '../tests/browser/zelka.mjs';
 
 const SECTIONS = [...'ABCDEFGHIJKLMNOPQRS'];
@@ -78,9 +78,7 @@ try {
   await fillAndMoveOn(z, INTAKE, entered);
 
   await openRecord(z, '新規アセスメント', 101);
-  const dateBox = z.page.getByRole('dialog', { name: 'アセスメント基準日の設定' });
-  await dateBox.getByLabel('アセスメント基準日').fill('2026/11/20');
-  await dateBox.getByRole('button', { name: 'OK' }).click();
+  await pickReferenceDate(z, '2026/11/20');
   await settled(z.page, 'AA');
   entered.AA = await fillPage(z.page, ['zlk_AA_1', 'zlk_AA_2', 'zlk_AA_3_1', 'zlk_AA_3_2', 'zlk_AA_4']);
   await fillAndMoveOn(z, SECTIONS, entered, ['zlk_A1']);

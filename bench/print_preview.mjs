@@ -3,7 +3,7 @@
 // client with an intake sheet and one assessment. Prints one line per report.
 //   ZELKA_BIN=$PWD/build/zelka-app/zelka node bench/print_preview.mjs
 // (after the browser tests' `npm install`, whose playwright-core it uses)
-import { SEARCH, mainCommand, openZelka, withStore } from '../tests/browser/zelka.mjs';
+import { openRecord, openZelka, withStore } from '../tests/browser/zelka.mjs';
 
 let client = "INSERT INTO [相談受付表] ([整理番号],[1-1]) VALUES (1,'ヤマダ ハナコ');\n";
 client += "INSERT INTO AA ([整理番号],[AA-1]) VALUES (1,'山田 花子');\n";
@@ -19,11 +19,7 @@ const REPORTS = [
 const z = await openZelka(withStore(client));
 try {
   for (const report of REPORTS) {
-    await mainCommand(z, report.caption);
-    const search = z.page.getByRole('dialog', { name: SEARCH });
-    await search.getByLabel('整理番号').fill('1');
-    await search.getByRole('button', { name: 'データ検索' }).click();
-    await search.getByRole('grid').locator('tbody tr').first().click();
+    const search = await openRecord(z, report.caption, 1, { choose: false });
     const chosen = Date.now();
     await search.getByRole('button', { name: '選択', exact: true }).click();
     const preview = z.page.getByRole('region', { name: report.title });

@@ -11,7 +11,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
   answerMessage, field, fillPage, keptByProgram, mainCommand, mainShown, navigationReply, openRecord, openZelka,
-  readElements, settled as settledPage,
+  pickReferenceDate, readElements, settled as settledPage,
 } from './zelka.mjs';
 
 const SECTIONS = ['AA', ...'ABCDEFGHIJKLMNOPQRS'];
@@ -55,14 +55,6 @@ async function walkPages(z, pages, expected, byMenu = false) {
 async function closeEntry(z) {
   await entry(z).locator('button.move.close').click();
   await mainShown(z.page);
-}
-
-async function pickReferenceDate(z, text) {
-  const box = z.page.getByRole('dialog', { name: 'アセスメント基準日の設定' });
-  await box.waitFor();
-  await box.getByLabel('アセスメント基準日').fill(text);
-  await box.getByRole('button', { name: 'OK' }).click();
-  await box.waitFor({ state: 'detached' });
 }
 
 // Closes the tab and brings it back as the browser restores one: with its

@@ -97,6 +97,16 @@ export async function openRecord(z, caption, number, options) {
   return findRecord(z.page, number, options);
 }
 
+// Types `text` into the reference date dialog a new assessment asks with, and
+// waits until OK has closed it.
+export async function pickReferenceDate(z, text) {
+  const box = z.page.getByRole('dialog', { name: 'アセスメント基準日の設定' });
+  await box.waitFor();
+  await box.getByLabel('アセスメント基準日').fill(text);
+  await box.getByRole('button', { name: 'OK' }).click();
+  await box.waitFor({ state: 'detached' });
+}
+
 // Waits until the program holds `value` for the entry page's element `name`.
 export async function keptByProgram(page, name, value) {
   await page.waitForFunction(({ name, value }) => lastState?.entryDraft?.elements
